@@ -1,0 +1,32 @@
+// SfxApp: the run context shared by the user-interface thread and the extraction worker.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "core/file_object.h"
+#include "core/settings.h"
+#include "core/wide_string.h"
+
+struct SfxApp {
+  SfxApp() = default;
+  SfxApp(const SfxApp&) = delete;
+  SfxApp& operator=(const SfxApp&) = delete;
+  ~SfxApp();  // closes and releases the archive file
+
+  std::unique_ptr<FileObject> archiveFile;
+  void* mainWindow = nullptr;   // HWND of the progress window (Windows only)
+  void* textLine = nullptr;     // HWND of the member path line
+  void* abortButton = nullptr;  // HWND of the abort button
+  uint32_t headerCursor = 0;    // read position inside the header reader's buffer
+  WideString currentOutputPath;  // file being written, relative to the destination
+  WideString destinationFolder;  // the working destination
+  SfxSettings settings;
+  uint8_t errorFlag = 0;
+};
+
+// Opens the program's own file, moves to the payload and reads the settings block.
+bool openPayload(SfxApp& app);
+// The same for a self-extracting file named by path (used by zsfx): the payload offset is
+// found from the file's own PE headers.
+bool openPayloadFrom(SfxApp& app, const char16_t* path);

@@ -1,0 +1,44 @@
+// LZH member headers of levels 0, 1 and 2.
+#pragma once
+
+#include <cstdint>
+
+#include "core/wide_string.h"
+
+struct SfxApp;
+
+// One header, base header plus level-1 extended headers, is read into a buffer of this size.
+inline constexpr uint32_t HEADER_BUFFER_SIZE = 4096;
+
+struct LzhHeader {
+  uint8_t headerLength = 0;
+  uint8_t method[5] = {};
+  uint32_t packedSize = 0;  // packed data only (level-1 extended headers subtracted)
+  uint32_t originalSize = 0;
+  uint32_t rawTime = 0;  // MS-DOS local date/time (levels 0, 1) or Unix time (level 2)
+  uint8_t attribute = 0;
+  uint8_t level = 0;
+  WideString path;  // directory text followed directly by the name text
+  uint16_t crc = 0;
+  uint8_t hasCrc = 0;
+  uint8_t osId = 0;
+  int64_t time = 0;  // modification time, seconds since 1970-01-01 UTC
+
+  void reset();
+};
+
+// Reads the next member header from the application's archive file. True: the record holds
+// the member and the file stands on its packed data. False: end of archive or a failure
+// (the reader has shown its own message where it has one).
+bool readHeader(SfxApp& app, LzhHeader& header);
+
+// Sum of the original sizes of all members from the current position on (mod 2^32); the
+// file position is restored.
+uint32_t sumOriginalSizes(SfxApp& app);
+
+// MS-DOS date/time (local, date in the high word) to a Unix time, with the runtime's zone.
+int64_t dosTimeToUnixTime(uint32_t dosTime);
+
+// Replaces "\", "/" and 0xFF by replacement in a NUL-terminated ANSI string, passing over the
+// trail byte of every Shift_JIS double-byte character.
+void replaceSeparatorsMbcs(char* text, char replacement);

@@ -1,0 +1,72 @@
+// WideString: the system's one text type, and ByteBuffer, the byte collector of the header reader.
+//
+// A WideString owns one heap buffer of UTF-16 code units ending in a 0 unit, or no buffer at
+// all. "No text" (no buffer) and "empty text" (a buffer holding only the terminator) are
+// different states; every reader accepts both. Each change allocates exactly length + 1 units.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class WideString {
+ public:
+  WideString() = default;
+  explicit WideString(const char16_t* text);  // null gives no text
+  WideString(const WideString& other);
+  WideString(WideString&& other) noexcept;
+  WideString& operator=(const WideString& other);  // same as assign
+  WideString& operator=(WideString&& other) noexcept;
+  ~WideString();
+
+  bool hasText() const { return data_ != nullptr; }
+  // Length in code units; 0 for no text and for empty text.
+  uint32_t length() const;
+  // The text, or a shared constant empty text when there is none (never null).
+  const char16_t* c_str() const;
+  // Address of the unit at index (inside the terminator at most); the shared empty text
+  // when there is no text.
+  char16_t* charAt(uint32_t index);
+  const char16_t* charAt(uint32_t index) const;
+  bool isEmpty() const { return length() == 0; }
+
+  void clear();
+  void assign(const char16_t* text);  // no effect when text is this object's own buffer
+  void assign(const WideString& other);
+  void append(const WideString& other);   // result always has text
+  void appendText(const char16_t* text);  // null allowed; result always has text
+  void appendChar(char16_t unit);
+  void ensureTrailingChar(char16_t unit);
+  // New buffer of n zero units holding the first min(n - 1, old length) units of the old text.
+  void resizeZeroed(uint32_t n);
+  // MultiByteToWideChar(CP_ACP): a null argument leaves no text.
+  void assignFromAnsi(const char* text);
+  // Every "/", "\" and U+FFFF becomes unit.
+  void replaceSeparators(char16_t unit);
+  // Takes over a buffer allocated with new char16_t[]; used by code that builds text in place.
+  void adopt(char16_t* buffer);
+
+  bool equals(const char16_t* text) const;
+
+ private:
+  void replaceBuffer(uint32_t units);
+  char16_t* data_ = nullptr;
+};
+
+// Length of a NUL-terminated UTF-16 text.
+uint32_t wideLength(const char16_t* text);
+
+class ByteBuffer {
+ public:
+  ByteBuffer() = default;
+  ByteBuffer(const ByteBuffer&) = delete;
+  ByteBuffer& operator=(const ByteBuffer&) = delete;
+  ~ByteBuffer();
+  void pushBack(uint8_t byte);
+  void clear();
+  uint32_t size() const { return size_; }
+  const uint8_t* data() const { return data_; }
+
+ private:
+  uint8_t* data_ = nullptr;
+  uint32_t size_ = 0;
+};
