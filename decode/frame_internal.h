@@ -1,0 +1,20 @@
+// The boundary between the decoder frame (stored copy, CRC, progress) and the decoders of
+// the compressing methods 1 to 9.
+#pragma once
+
+#include <cstdint>
+
+#include "core/file_object.h"
+#include "decode/frame.h"
+
+struct CompressedMemberJob {
+  FileObject* input;   // the archive, positioned on the member's packed data
+  FileObject* output;  // the member's output file
+  uint32_t originalSize;
+  uint32_t packedSize;
+  int methodNumber;  // 1 to 9
+};
+
+// Decodes a member of methods 1 to 9: writes originalSize bytes (folded into the CRC as they
+// are flushed), calling reportProgress and polling g_runFlag as it goes.
+DecodeResult decodeCompressed(const CompressedMemberJob& job);
