@@ -90,9 +90,44 @@ class BitInput {
   unsigned available() const { return available_; }
   bool sourceFailed() const { return source_.readFailed(); }
 
+  // The reader's state as plain values, for hot loops that keep it in registers while at
+  // least 8 input bytes are left (so that only the branch-free refill is needed).
+  struct State {
+    uint64_t bits;
+    unsigned available;
+    const uint8_t* next;
+    const uint8_t* end;
+
+    void refill() {
+      uint64_t word;
+      std::memcpy(&word, next, 8);
+      bits |= loadBigEndian(word) >> available;
+      next += (63 - available) >> 3;
+      available |= 56;
+    }
+    uint32_t peek(unsigned n) const { return static_cast<uint32_t>(bits >> (64 - n)); }
+    void skip(unsigned n) {
+      bits <<= n;
+      available -= n;
+    }
+    uint32_t take(unsigned n) {
+      uint32_t value = n == 0 ? 0 : peek(n);
+      skip(n);
+      return value;
+    }
+  };
+  State save() const { return State{bits_, available_, next_, end_}; }
+  void restore(const State& s) {
+    bits_ = s.bits;
+    available_ = s.available;
+    next_ = s.next;
+  }
+
  private:
   static uint64_t loadBigEndian(uint64_t word) {
-#if defined(__GNUC__) || defined(__clang__)
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return word;
+#elif defined(__GNUC__) || defined(__clang__)
     return __builtin_bswap64(word);
 #else
     uint64_t v = 0;

@@ -1,5 +1,5 @@
-// CRC-16/ARC (reflected polynomial 0xA001, initial value 0, no final inversion) eight bytes at
-// a time ("slicing by 8"). The decoders fold whole flushed blocks into the CRC, where the
+// CRC-16/ARC (reflected polynomial 0xA001, initial value 0, no final inversion) sixteen bytes at
+// a time ("slicing by 16"). The decoders fold whole flushed blocks into the CRC, where the
 // one-lookup-per-byte loop would cost about as much as decoding -lh5- itself.
 #pragma once
 

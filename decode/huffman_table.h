@@ -59,8 +59,9 @@ constexpr bool linksFit(unsigned mainBits, unsigned symbolCount) {
 }
 
 // Decodes one symbol; needs 16 bits available. Returns kDamagedValue for an invalid code.
-template <unsigned kMainBits>
-inline uint32_t decodeSymbol(const uint32_t* table, BitInput& in) {
+// Bits is BitInput or its register copy BitInput::State.
+template <unsigned kMainBits, class Bits>
+inline uint32_t decodeSymbol(const uint32_t* table, Bits& in) {
   uint32_t e = table[in.peek(kMainBits)];
   if (e & kSlowFlags) [[unlikely]] {
     if (e & kInvalidFlag) return kDamagedValue;

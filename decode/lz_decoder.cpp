@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "decode/crc16_fast.h"
+#include "decode/match_copy.h"
 #include "decode/dynamic_huffman.h"
 #include "decode/larc.h"
 #include "decode/lh3.h"
@@ -69,25 +70,6 @@ class OutputWindow {
   uint16_t crc_ = 0;
 };
 
-// Copies a match of length bytes from distance bytes back. An overlapping match (distance
-// below the length) repeats the bytes it produces, as a byte-by-byte copy does. Writes up to
-// 7 bytes past the match, which the next items overwrite.
-inline void copyMatch(uint8_t* out, uint32_t distance, uint32_t length) {
-  const uint8_t* src = out - distance;
-  if (distance >= 8) {
-    uint8_t* const end = out + length;
-    do {
-      std::memcpy(out, src, 8);
-      out += 8;
-      src += 8;
-    } while (out < end);
-  } else if (distance == 1) {
-    std::memset(out, *src, length);
-  } else {
-    for (uint32_t i = 0; i < length; ++i) out[i] = src[i];
-  }
-}
-
 template <class Codec>
 DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, unsigned dictionaryBits,
                         uint32_t originalSize, DecodeSink& sink) {
@@ -106,6 +88,15 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
     // tree by and what the LArc methods turn positions into distances with.
     const uint32_t countBase = static_cast<uint32_t>(produced) - static_cast<uint32_t>(out - window.history());
     while (out < stop) {
+      if constexpr (std::is_same_v<Codec, StaticHuffmanCodec>) {
+        bool damaged = false;
+        out = codec.decodeFast(in, out, stop, distanceMask, damaged);
+        if (damaged) {
+          result.status = DecodeStatus::damaged;
+          return result;
+        }
+        if (out >= stop) break;
+      }
       const uint32_t symbol = codec.nextSymbol(in);
       if (symbol < 256) {
         *out++ = static_cast<uint8_t>(symbol);

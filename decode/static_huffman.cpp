@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "decode/match_copy.h"
+
 StaticHuffmanCodec::StaticHuffmanCodec(unsigned dictionaryBits) {
   // The position alphabet covers distances up to the window size; its count field is wide
   // enough for the alphabet.
@@ -15,6 +17,39 @@ StaticHuffmanCodec::StaticHuffmanCodec(unsigned dictionaryBits) {
     positionSymbols_ = 17;
     positionCountBits_ = 5;
   }
+}
+
+uint8_t* StaticHuffmanCodec::decodeFast(BitInput& in, uint8_t* out, uint8_t* outStop, uint32_t distanceMask,
+                                        bool& damaged) {
+  BitInput::State bits = in.save();
+  if (bits.end - bits.next < 8) return out;
+  const uint8_t* const inputLimit = bits.end - 8;
+  const uint32_t* const symbols = symbolTable_;
+  const uint32_t* const positions = positionTable_;
+  uint32_t left = blockLeft_;
+  while (left != 0 && out < outStop && bits.next <= inputLimit) {
+    // One refill covers a symbol (16 bits), a position code (16) and its extra bits (15).
+    bits.refill();
+    const uint32_t symbol = huffman::decodeSymbol<kSymbolTableBits>(symbols, bits);
+    if (symbol < 256) {
+      --left;
+      *out++ = static_cast<uint8_t>(symbol);
+      continue;
+    }
+    const uint32_t j = huffman::decodeSymbol<kSmallTableBits>(positions, bits);
+    if (symbol == kDamagedValue || j == kDamagedValue) [[unlikely]] {
+      damaged = true;
+      break;
+    }
+    --left;
+    const uint32_t position = j <= 1 ? j : (1u << (j - 1)) + bits.take(j - 1);
+    const uint32_t length = symbol - kLengthBias;
+    copyMatch(out, (position & distanceMask) + 1, length);
+    out += length;
+  }
+  blockLeft_ = left;
+  in.restore(bits);
+  return out;
 }
 
 bool StaticHuffmanCodec::readBlockHeader(BitInput& in) {

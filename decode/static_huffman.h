@@ -47,6 +47,11 @@ class StaticHuffmanCodec {
     return (1u << (j - 1)) + in.take(j - 1);
   }
 
+  // The hot loop: decodes items while the current block lasts, out is below outStop and at
+  // least 8 input bytes are left, with the bit state in registers. Returns the new output
+  // position; sets damaged (and stops) at a code that cannot be decoded.
+  uint8_t* decodeFast(BitInput& in, uint8_t* out, uint8_t* outStop, uint32_t distanceMask, bool& damaged);
+
  private:
   bool readBlockHeader(BitInput& in);
   bool readSymbolLengths(BitInput& in);
