@@ -299,14 +299,18 @@ uint32_t AdaptiveTrees::nextSymbol(BitInput& in) {
   return s;
 }
 
-uint32_t AdaptiveTrees::nextPosition(BitInput& in, uint32_t decodedCount) {
-  // The tree gains position symbol n when the decoded count (without the current match)
-  // first exceeds 64 * n.
+// The tree gains position symbol n when the decoded count (without the current match) first
+// exceeds 64 * n.
+void AdaptiveTrees::growPositionTree(uint32_t decodedCount) {
   while (decodedCount > nextGrowth_ && !damaged_) {
     addPositionLeaf(nextGrowth_ / 64);
     nextGrowth_ += 64;
     if (nextGrowth_ >= positionLimit_) nextGrowth_ = 0xFFFFFFFFu;
   }
+}
+
+uint32_t AdaptiveTrees::nextPosition(BitInput& in, uint32_t decodedCount) {
+  growPositionTree(decodedCount);
   if (damaged_) return kDamagedValue;
   // While the root is still the only leaf (position symbol 0), no code bits are read.
   const int c = walk(in, kPositionRoot);

@@ -41,10 +41,22 @@ class AdaptiveTrees {
   uint32_t nextPosition(BitInput& in, uint32_t decodedCount);
   bool damaged() const { return damaged_; }
 
- private:
-  int bumpNode(int p);
+  // The tree updates and the slots as the format defines them, for the decoder above and
+  // for tests that check the trees' invariants or encode against them.
   void updateSymbol(unsigned s);
   void updatePosition(unsigned p);
+  // Adds the position symbols due once decodedCount bytes were produced.
+  void growPositionTree(uint32_t decodedCount);
+  uint16_t weight(int slot) const { return nodeWeight_[slot]; }
+  int childPair(int slot) const { return childPair_[slot]; }
+  int parent(int slot) const { return parentOf_[slot]; }
+  int group(int slot) const { return groupOf_[slot]; }
+  int groupLeader(int group) const { return groupLeader_[group]; }
+  int leafSlot(unsigned leafIndex) const { return leafOf_[leafIndex]; }
+  int lastPositionSlot() const { return lastPositionNode_; }
+
+ private:
+  int bumpNode(int p);
   void addPositionLeaf(unsigned p);
   void rebuildTree(int first, int end);
   // Follows the tree from root's children with one stream bit per level; the leaf's value.
