@@ -28,7 +28,9 @@ bool buildTable(uint32_t* table, unsigned mainBits, const uint8_t* lengths, unsi
   }
   if (space > (1u << kMaxCodeLength)) return false;
 
-  fill(table, 1u << mainBits, kInvalidFlag);
+  // A complete code covers every entry; only an incomplete one leaves entries to mark.
+  const bool complete = space == (1u << kMaxCodeLength);
+  if (!complete) fill(table, 1u << mainBits, kInvalidFlag);
   if (space == 0) return true;
 
   // Symbols sorted by code length, then by symbol: the order in which codes are assigned.
@@ -41,6 +43,7 @@ bool buildTable(uint32_t* table, unsigned mainBits, const uint8_t* lengths, unsi
   const unsigned subBits = maxLength > mainBits ? maxLength - mainBits : 0;
   uint32_t nextSubtable = 1u << mainBits;
   uint32_t code = 0;  // the next code, left-aligned to 16 bits
+  uint32_t lastPrefix = ~0u;
   const uint32_t used = offset[kMaxCodeLength];
   for (uint32_t k = 0; k < used; ++k) {
     const unsigned s = sorted[k];
@@ -48,9 +51,14 @@ bool buildTable(uint32_t* table, unsigned mainBits, const uint8_t* lengths, unsi
     if (len <= mainBits) {
       fill(table + (code >> (kMaxCodeLength - mainBits)), 1u << (mainBits - len), makeEntry(s, len));
     } else {
-      uint32_t& link = table[code >> (kMaxCodeLength - mainBits)];
-      if (!(link & kLinkFlag)) {
-        fill(table + nextSubtable, 1u << subBits, kInvalidFlag);
+      const uint32_t prefix = code >> (kMaxCodeLength - mainBits);
+      uint32_t& link = table[prefix];
+      // Codes come in ascending order, so a prefix's first long code opens its subtable and
+      // every later code with that prefix follows at once. (The entry itself may still hold
+      // the previous block's contents.)
+      if (prefix != lastPrefix) {
+        lastPrefix = prefix;
+        if (!complete) fill(table + nextSubtable, 1u << subBits, kInvalidFlag);
         link = kLinkFlag | nextSubtable | (mainBits << 16) | (subBits << 24);
         nextSubtable += 1u << subBits;
       }

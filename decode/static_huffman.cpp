@@ -22,19 +22,28 @@ StaticHuffmanCodec::StaticHuffmanCodec(unsigned dictionaryBits) {
 uint8_t* StaticHuffmanCodec::decodeFast(BitInput& in, uint8_t* out, uint8_t* outStop, uint32_t distanceMask,
                                         bool& damaged) {
   BitInput::State bits = in.save();
-  if (bits.end - bits.next < 8) return out;
-  const uint8_t* const inputLimit = bits.end - 8;
+  // Two refills per turn at most, each advancing by 7 bytes or less.
+  if (bits.end - bits.next < 16) return out;
+  const uint8_t* const inputLimit = bits.end - 16;
   const uint32_t* const symbols = symbolTable_;
   const uint32_t* const positions = positionTable_;
   uint32_t left = blockLeft_;
   while (left != 0 && out < outStop && bits.next <= inputLimit) {
     // One refill covers a symbol (16 bits), a position code (16) and its extra bits (15).
     bits.refill();
-    const uint32_t symbol = huffman::decodeSymbol<kSymbolTableBits>(symbols, bits);
+    uint32_t symbol = huffman::decodeSymbol<kSymbolTableBits>(symbols, bits);
     if (symbol < 256) {
       --left;
       *out++ = static_cast<uint8_t>(symbol);
-      continue;
+      // At least 40 bits remain: enough for the next symbol, but not for a match after it.
+      if (left == 0 || out >= outStop) continue;
+      symbol = huffman::decodeSymbol<kSymbolTableBits>(symbols, bits);
+      if (symbol < 256) {
+        --left;
+        *out++ = static_cast<uint8_t>(symbol);
+        continue;
+      }
+      bits.refill();
     }
     const uint32_t j = huffman::decodeSymbol<kSmallTableBits>(positions, bits);
     if (symbol == kDamagedValue || j == kDamagedValue) [[unlikely]] {
