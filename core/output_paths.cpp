@@ -115,7 +115,8 @@ bool createFolderChain(const char16_t* path) {
   WideString parent(path);
   if (!parentFolder(parent)) return false;
   if (!createFolderChain(parent.c_str())) return false;
-  return platform::createDirectory(path);
+  // Creating the parent can create this folder too: "a/." is "a" itself.
+  return platform::createDirectory(path) || platform::isAlreadyExistsError(platform::lastError());
 }
 
 std::unique_ptr<FileObject> openOutputFile(const char16_t* path, uint32_t access, uint32_t shareMode,
