@@ -188,4 +188,16 @@ std::u16string utf16(const std::string& utf8) {
   return out;
 }
 
+std::unique_ptr<FileObject> openForReading(const std::filesystem::path& path) {
+  auto file = std::make_unique<FileObject>();
+  file->open(path.u16string().c_str(), platform::GENERIC_READ_ACCESS, platform::SHARE_READ,
+             platform::DISPOSITION_OPEN_EXISTING, platform::ATTRIBUTE_NORMAL);
+  return file;
+}
+
+std::unique_ptr<FileObject> openBytes(const ScratchFolder& folder, const std::string& name, const Bytes& bytes) {
+  writeFileBytes(folder.path() / name, bytes);
+  return openForReading(folder.path() / name);
+}
+
 }  // namespace lzhtest

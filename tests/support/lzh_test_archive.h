@@ -5,9 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "core/file_object.h"
 
 namespace lzhtest {
 
@@ -80,5 +83,10 @@ class CurrentDirectory {
 };
 
 std::u16string utf16(const std::string& utf8);
+
+// A FileObject opened for reading as the stub opens its own file.
+std::unique_ptr<FileObject> openForReading(const std::filesystem::path& path);
+// Writes bytes to name inside folder and opens the file for reading.
+std::unique_ptr<FileObject> openBytes(const ScratchFolder& folder, const std::string& name, const Bytes& bytes);
 
 }  // namespace lzhtest
