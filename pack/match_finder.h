@@ -2,8 +2,8 @@
 //
 // Chains link positions with the same 4-byte hash; a second, chainless table remembers the
 // last position of each 3-byte hash, because 3-byte matches pay only at short distances.
-// Stored positions are offset by the window size so that an empty slot (0) always lies
-// beyond the window and ends a chain without a separate test.
+// Stored positions are offset by the window size plus one, so that an empty slot (0) always
+// lies beyond the window and ends a chain without a separate test.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +51,7 @@ class MatchFinder {
         size_(size),
         window_(1u << windowBits),
         mask_(window_ - 1),
+        bias_(window_ + 1),
         hashBits_(windowBits + 1 > 16 ? 16 : windowBits + 1),
         head4_(size_t(1) << hashBits_, 0),
         head3_(size_t(1) << kHash3Bits, 0),
@@ -68,7 +69,7 @@ class MatchFinder {
     const uint32_t first4 = load32(cur);
     const uint32_t h4 = hash4(first4);
     const uint32_t h3 = hash3(first4);
-    const uint32_t biased = pos + window_;
+    const uint32_t biased = pos + bias_;
 
     uint32_t stored = head4_[h4];
     uint32_t bestLength = kMinMatch;  // only matches longer than 3 count on the chain
@@ -84,7 +85,7 @@ class MatchFinder {
           if (length >= niceLength || length == limit) break;
         }
       }
-      stored = prev_[stored & mask_];
+      stored = prev_[(stored - bias_) & mask_];
     }
     if (best.length == 0) {
       const uint32_t distance = biased - head3_[h3];
@@ -108,7 +109,7 @@ class MatchFinder {
   static uint32_t hash3(uint32_t v) { return ((v & 0xFFFFFF) * 0x9E3779B1u) >> (32 - kHash3Bits); }
 
   void record(uint32_t pos, uint32_t h4, uint32_t h3) {
-    const uint32_t biased = pos + window_;
+    const uint32_t biased = pos + bias_;
     prev_[pos & mask_] = head4_[h4];
     head4_[h4] = biased;
     head3_[h3] = biased;
@@ -118,6 +119,7 @@ class MatchFinder {
   uint32_t size_;
   uint32_t window_;
   uint32_t mask_;
+  uint32_t bias_;
   int hashBits_;
   std::vector<uint32_t> head4_;
   std::vector<uint32_t> head3_;
