@@ -1,7 +1,10 @@
 // The encoder of the static-Huffman LZH methods: LZ77 parsing over the method's window, then
 // blocks whose boundaries are chosen by their coded size.
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
+#include "pack/cost_parser.h"
 #include "pack/lzh_encoder.h"
 #include "pack/match_finder.h"
 
@@ -132,7 +135,11 @@ std::vector<uint8_t> encodeMember(const MethodShape& shape, PackLevel level, con
   if (size == 0) return packed;
   packed.reserve(size / 2 + 64);
   BitWriter out(packed);
-  Parser parser(data, static_cast<uint32_t>(size), shape.dictionaryBits, tuningFor(level));
+  LevelTuning tuning = tuningFor(level);
+  if (const char* e = getenv("ZT")) sscanf(e, "%u,%u,%u", &tuning.chainDepth, &tuning.niceLength, &tuning.maxShortDistance);
+  int passes = 2; if (const char* e = getenv("ZP")) passes = atoi(e);
+  Parser lazyParser(data, static_cast<uint32_t>(size), shape.dictionaryBits, tuning);
+  CostParser costParser(data, static_cast<uint32_t>(size), shape, tuning.chainDepth, tuning.niceLength, passes);
   // Parsing a slice at a time bounds the token buffer; block boundaries fall at slice ends,
   // which costs a few header bytes per megabyte.
   constexpr uint32_t kSlice = 1u << 20;
@@ -141,7 +148,8 @@ std::vector<uint8_t> encodeMember(const MethodShape& shape, PackLevel level, con
   while (position < size) {
     tokens.clear();
     const uint32_t until = static_cast<uint32_t>(std::min<size_t>(size, size_t(position) + kSlice));
-    position = parser.parse(position, until, tokens);
+    position = level == PackLevel::best ? costParser.parse(position, until, tokens)
+                                        : lazyParser.parse(position, until, tokens);
     writeBlocks(out, tokens, shape, trace);
   }
   out.flush();

@@ -6,6 +6,7 @@
 // lies beyond the window and ends a chain without a separate test.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -94,6 +95,47 @@ class MatchFinder {
     }
     record(pos, h4, h3);
     return best;
+  }
+
+  // Every match at pos that is longer than the ones before it on the chain, shortest first
+  // (at most one per length), then records pos. Returns the number appended to out.
+  uint32_t findAll(uint32_t pos, uint32_t chainDepth, uint32_t niceLength, uint32_t maxShortDistance,
+                   std::vector<Match>& out) {
+    const uint32_t remaining = size_ - pos;
+    if (remaining < 4) return 0;
+    const size_t before = out.size();
+    const uint32_t limit = remaining < kMaxMatch ? remaining : kMaxMatch;
+    const uint8_t* cur = data_ + pos;
+    const uint32_t first4 = load32(cur);
+    const uint32_t h4 = hash4(first4);
+    const uint32_t h3 = hash3(first4);
+    const uint32_t biased = pos + bias_;
+
+    const uint32_t distance3 = biased - head3_[h3];
+    if (distance3 <= maxShortDistance && (load32(cur - distance3) & 0xFFFFFF) == (first4 & 0xFFFFFF))
+      out.push_back({kMinMatch, distance3});
+    uint32_t stored = head4_[h4];
+    uint32_t bestLength = kMinMatch;
+    while (chainDepth-- != 0) {
+      const uint32_t distance = biased - stored;
+      if (distance > window_) break;
+      const uint8_t* candidate = cur - distance;
+      if (candidate[bestLength] == cur[bestLength] && load32(candidate) == first4) {
+        const uint32_t length = matchLength(cur, candidate, limit);
+        if (length > bestLength) {
+          bestLength = length;
+          out.push_back({length, distance});
+          if (length >= niceLength || length == limit) break;
+        }
+      }
+      stored = prev_[(stored - bias_) & mask_];
+    }
+    // A nearer longer match also serves length 3 more cheaply than the 3-byte candidate.
+    if (out.size() - before >= 2 && out[before].length == kMinMatch &&
+        out[before + 1].distance <= out[before].distance)
+      out.erase(out.begin() + static_cast<std::ptrdiff_t>(before));
+    record(pos, h4, h3);
+    return static_cast<uint32_t>(out.size() - before);
   }
 
   void insert(uint32_t pos) {

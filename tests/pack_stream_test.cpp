@@ -269,6 +269,14 @@ TEST(EncoderStream, SingleSymbolAndSinglePositionBlocks) {
   EXPECT_GE(written[0].positionConstant, 0);
   verifyAllWays(distinct, "distinct bytes");
 
+  // A one-byte member: its block has a single symbol, sent as a constant.
+  written.clear();
+  const std::vector<uint8_t> one = {0x41};
+  packed = lzhpack::encodeMember(shape, PackLevel::normal, one.data(), one.size(), &written);
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(written[0].symbolConstant, 0x41);
+  EXPECT_EQ(readStream(packed, 1, shape).bytes, one);
+
   // One literal then one long match: two symbols, one position.
   verifyAllWays(std::vector<uint8_t>(257, 'x'), "257 x");
   verifyAllWays(std::vector<uint8_t>(4, 'x'), "4 x");
