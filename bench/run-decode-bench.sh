@@ -53,10 +53,10 @@ if ((have_libdeflate)); then
 fi
 
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; fastest of $runs runs"
-printf '%-16s %10s %10s %8s\n' "command" "user s" "peak MiB" "ratio"
-printf '%-16s %10s %10s %8s\n' "gzip -dc" "$gzip_user" "$gzip_rss" "1.00"
+printf '%-22s %10s %10s %8s\n' "command" "user s" "peak MiB" "ratio"
+printf '%-22s %10s %10s %8s\n' "gzip -dc" "$gzip_user" "$gzip_rss" "1.00"
 if ((have_libdeflate)); then
-  printf '%-16s %10s %10s %8s\n' "libdeflate" "$deflate_user" "$deflate_rss" \
+  printf '%-22s %10s %10s %8s\n' "libdeflate" "$deflate_user" "$deflate_rss" \
     "$(awk -v a="$deflate_user" -v b="$gzip_user" 'BEGIN {printf "%.2f", a / b}')"
 fi
 status=0
@@ -64,7 +64,7 @@ for name in mixed-lh5 mixed-lh7; do
   archive=$shared/bench/$name.lzh
   read -r user rss < <(measure "$zsfx" test "$archive")
   ratio=$(awk -v a="$user" -v b="$gzip_user" 'BEGIN {printf "%.2f", a / b}')
-  printf '%-16s %10s %10s %8s\n' "zsfx test $name" "$user" "$rss" "$ratio"
+  printf '%-22s %10s %10s %8s\n' "zsfx test $name" "$user" "$rss" "$ratio"
   awk -v r="$ratio" 'BEGIN {exit !(r <= 0.5)}' || { echo "  ratio above the 0.5 target" >&2; status=1; }
 done
 exit $status
