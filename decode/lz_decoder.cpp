@@ -124,14 +124,15 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
       return result;
     }
     window.setCursor(out);
-    if (!window.flush()) {
-      result.status = DecodeStatus::writeFailed;
-      result.systemError = sink.systemError();
+    // An abort leaves what the window holds unwritten.
+    if (!sink.keepGoing(produced)) {
+      result.status = DecodeStatus::aborted;
       result.crc = window.crc();
       return result;
     }
-    if (!sink.keepGoing(produced)) {
-      result.status = DecodeStatus::aborted;
+    if (!window.flush()) {
+      result.status = DecodeStatus::writeFailed;
+      result.systemError = sink.systemError();
       result.crc = window.crc();
       return result;
     }
