@@ -10,11 +10,12 @@
 
 namespace {
 
-inline constexpr int kSlices = 16;
+inline constexpr int kSlices = 8;
 using SliceTables = std::array<std::array<uint16_t, 256>, kSlices>;
 
 // tables[0] is the classic byte table; tables[k][b] is the CRC of byte b followed by k zero
-// bytes, so sixteen independent lookups advance the register over sixteen bytes at once.
+// bytes, so eight independent lookups advance the register over eight bytes at once. This
+// is the path for CPUs without carry-less multiplication and for short blocks.
 constexpr SliceTables makeTables() {
   SliceTables t{};
   for (unsigned i = 0; i < 256; ++i) {
@@ -30,7 +31,24 @@ constexpr SliceTables makeTables() {
 
 constexpr SliceTables kTables = makeTables();
 
-uint16_t crc16Sliced(uint16_t crc, const uint8_t* bytes, size_t count);
+uint16_t crc16Sliced(uint16_t crc, const uint8_t* bytes, size_t count) {
+  uint32_t c = crc;
+  while (count >= 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    word ^= c;
+    c = kTables[7][word & 0xFF] ^ kTables[6][(word >> 8) & 0xFF] ^ kTables[5][(word >> 16) & 0xFF] ^
+        kTables[4][(word >> 24) & 0xFF] ^ kTables[3][(word >> 32) & 0xFF] ^ kTables[2][(word >> 40) & 0xFF] ^
+        kTables[1][(word >> 48) & 0xFF] ^ kTables[0][word >> 56];
+    bytes += 8;
+    count -= 8;
+  }
+  while (count-- > 0) c = (c >> 8) ^ kTables[0][(c ^ *bytes++) & 0xFF];
+  return static_cast<uint16_t>(c);
+}
 
 #ifdef ZOLT_CRC_CLMUL
 // Carry-less multiplication folds 16 bytes per step instead of looking up each byte.
@@ -100,31 +118,3 @@ uint16_t crc16Blocks(uint16_t crc, const uint8_t* bytes, size_t count) {
 #endif
   return crc16Sliced(crc, bytes, count);
 }
-
-namespace {
-
-uint16_t crc16Sliced(uint16_t crc, const uint8_t* bytes, size_t count) {
-  uint32_t c = crc;
-  while (count >= 16) {
-    uint64_t lo, hi;
-    std::memcpy(&lo, bytes, 8);
-    std::memcpy(&hi, bytes + 8, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    lo = __builtin_bswap64(lo);
-    hi = __builtin_bswap64(hi);
-#endif
-    lo ^= c;
-    c = kTables[15][lo & 0xFF] ^ kTables[14][(lo >> 8) & 0xFF] ^ kTables[13][(lo >> 16) & 0xFF] ^
-        kTables[12][(lo >> 24) & 0xFF] ^ kTables[11][(lo >> 32) & 0xFF] ^ kTables[10][(lo >> 40) & 0xFF] ^
-        kTables[9][(lo >> 48) & 0xFF] ^ kTables[8][lo >> 56] ^ kTables[7][hi & 0xFF] ^
-        kTables[6][(hi >> 8) & 0xFF] ^ kTables[5][(hi >> 16) & 0xFF] ^ kTables[4][(hi >> 24) & 0xFF] ^
-        kTables[3][(hi >> 32) & 0xFF] ^ kTables[2][(hi >> 40) & 0xFF] ^ kTables[1][(hi >> 48) & 0xFF] ^
-        kTables[0][hi >> 56];
-    bytes += 16;
-    count -= 16;
-  }
-  while (count-- > 0) c = (c >> 8) ^ kTables[0][(c ^ *bytes++) & 0xFF];
-  return static_cast<uint16_t>(c);
-}
-
-}  // namespace

@@ -1,6 +1,7 @@
-// CRC-16/ARC (reflected polynomial 0xA001, initial value 0, no final inversion) sixteen bytes at
-// a time ("slicing by 16"). The decoders fold whole flushed blocks into the CRC, where the
-// one-lookup-per-byte loop would cost about as much as decoding -lh5- itself.
+// CRC-16/ARC (reflected polynomial 0xA001, initial value 0, no final inversion) over whole
+// blocks: by carry-less multiplication where the CPU has it (about 5.7 GB/s here), else eight
+// bytes per step. The decoders fold each flushed block into the CRC at once; one table lookup
+// per byte would cost about a fifth of the -lh5- decoding time.
 #pragma once
 
 #include <cstddef>
