@@ -105,7 +105,12 @@ __attribute__((target("pclmul,sse2"))) uint16_t crc16Clmul(uint16_t crc, const u
 }
 
 bool haveClmul() {
-  static const bool have = __builtin_cpu_supports("pclmul");
+  // __builtin_cpu_init normally runs as a constructor; a program with its own entry point
+  // (the stub) may never run it, so it is called here before the first question.
+  static const bool have = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("pclmul") != 0;
+  }();
   return have;
 }
 #endif
