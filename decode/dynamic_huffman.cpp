@@ -279,11 +279,23 @@ void AdaptiveTrees::rebuildTree(int first, int end) {
 
 int AdaptiveTrees::walk(BitInput& in, int root) {
   int c = childPair_[root];
+  if (c <= 0) return c;
+  // Bits are taken from a 32-bit look-ahead word and consumed once the leaf is reached.
+  in.ensureBits();
+  uint32_t word = in.peek(32);
+  unsigned used = 0;
   for (int depth = 0; c > 0; ++depth) {
-    if (in.available() == 0) in.refill();
     if (depth >= kSlots || c >= kSlots) return 0;
-    c = in.take(1) != 0 ? childPair_[c - 1] : childPair_[c];
+    c = childPair_[c - static_cast<int>(word >> 31)];  // a 1 bit leads to slot c - 1
+    word <<= 1;
+    if (++used == 32) {
+      in.skip(32);
+      in.ensureBits();
+      word = in.peek(32);
+      used = 0;
+    }
   }
+  in.skip(used);
   return c;  // 0: a link that no valid tree holds
 }
 
