@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "decode/crc16_fast.h"
@@ -88,6 +89,8 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
     // tree by and what the LArc methods turn positions into distances with.
     const uint32_t countBase = static_cast<uint32_t>(produced) - static_cast<uint32_t>(out - window.history());
     while (out < stop) {
+      // -lh4- to -lh7- run their hot loop with the bit state in registers; the item-by-item
+      // path below reads their block headers and the last bytes of the packed data.
       if constexpr (std::is_same_v<Codec, StaticHuffmanCodec>) {
         bool damaged = false;
         out = codec.decodeFast(in, out, stop, distanceMask, damaged);
