@@ -1,6 +1,6 @@
 // Shared body of the codec fuzz targets. Input layout: one byte choosing the method among
-// the target's methods, three bytes of original size (little-endian, capped at 1 MiB so a
-// run stays fast), then the packed data.
+// the target's methods, three bytes of original size (little-endian, reduced modulo the
+// target's cap so that a run stays fast), then the packed data.
 #pragma once
 
 #include <cstddef>
@@ -26,10 +26,10 @@ class CountingSink : public DecodeSink {
   uint32_t checksum_ = 0;
 };
 
-inline int run(const uint8_t* data, size_t size, const int* methods, size_t methodCount) {
+inline int run(const uint8_t* data, size_t size, const int* methods, size_t methodCount, uint32_t maxOriginalSize) {
   if (size < 4) return 0;
   const int method = methods[data[0] % methodCount];
-  const uint32_t originalSize = (data[1] | (data[2] << 8) | (data[3] << 16)) & 0xFFFFF;
+  const uint32_t originalSize = (data[1] | (data[2] << 8) | (data[3] << 16)) % (maxOriginalSize + 1);
   PackedInput input(data + 4, size - 4);
   CountingSink sink;
   const DecodeResult result = decodeMethod(method, input, originalSize, sink);
