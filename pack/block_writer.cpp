@@ -12,6 +12,12 @@ namespace {
 // The symbol code lengths are sent as codes of a 19-symbol alphabet: 0 is one zero length,
 // 1 a run of 3-18 zeros (4 more bits), 2 a run of 20-531 zeros (9 more bits), and 3-18 the
 // lengths 1-16.
+// Counts what a BitWriter would write.
+struct BitCounter {
+  uint64_t bits = 0;
+  void put(int count, uint32_t) { bits += count; }
+};
+
 struct LengthCodeItem {
   uint8_t symbol;
   uint8_t extraBits;
@@ -54,7 +60,8 @@ int trimmedCount(const uint8_t* lengths, int count) {
 // A small code length: 0-6 in 3 bits, 7 and above as 111 followed by (length - 7) ones and a
 // zero. When zeroRunAfter entries have been sent, a 2-bit field says how many of the next
 // three lengths are zero (used by the 19-symbol code, whose entries 3-5 are often unused).
-void writeSmallLengths(BitWriter& out, const uint8_t* lengths, int alphabet, int countBits, int zeroRunAfter) {
+template <typename Sink>
+void writeSmallLengths(Sink& out, const uint8_t* lengths, int alphabet, int countBits, int zeroRunAfter) {
   const int count = trimmedCount(lengths, alphabet);
   out.put(countBits, count);
   int i = 0;
@@ -92,7 +99,8 @@ struct BlockCode {
     assignCanonicalCodes(lengths, alphabet, codes);
   }
   bool isConstant() const { return used <= 1; }
-  void write(BitWriter& out, int symbol) const { out.put(lengths[symbol], codes[symbol]); }
+  template <typename Sink>
+  void write(Sink& out, int symbol) const { out.put(lengths[symbol], codes[symbol]); }
 };
 
 struct BlockCodes {
@@ -112,7 +120,8 @@ struct BlockCodes {
     }
   }
 
-  void writeHeader(BitWriter& out, uint32_t blockSymbols, const MethodShape& shape) const {
+  template <typename Sink>
+  void writeHeader(Sink& out, uint32_t blockSymbols, const MethodShape& shape) const {
     out.put(16, blockSymbols);
     if (symbols.isConstant()) {
       // Count 0 forms: length code unused (any constant), then the one symbol.
@@ -152,10 +161,9 @@ void BlockHistogram::add(const BlockHistogram& other) {
 
 uint64_t blockCostBits(const BlockHistogram& histogram, const MethodShape& shape) {
   BlockCodes codes(histogram, shape);
-  std::vector<uint8_t> scratch;
-  BitWriter counter(scratch);
+  BitCounter counter;
   codes.writeHeader(counter, histogram.count, shape);
-  uint64_t bits = counter.bitsWritten();
+  uint64_t bits = counter.bits;
   for (int s = 0; s < kSymbolAlphabet; ++s) bits += uint64_t(histogram.symbols[s]) * codes.symbols.lengths[s];
   for (int s = 0; s < shape.positionSymbols; ++s)
     bits += uint64_t(histogram.positions[s]) * codes.positions.lengths[s];

@@ -17,15 +17,17 @@ struct LevelTuning {
   uint32_t niceLength;         // a match this long is taken without looking further
   bool lazy;                   // look one position ahead before taking a match
   uint32_t maxShortDistance;   // 3-byte matches farther away cost more than three literals
+  uint32_t lazyLimit;          // a match this long is not weighed against the next position's
+  uint32_t goodLength;         // with a match this long in hand, the next search goes a quarter as deep
 };
 
 LevelTuning tuningFor(PackLevel level) {
   switch (level) {
-    case PackLevel::fast: return {8, 32, false, 2048};
-    case PackLevel::normal: return {64, 128, true, 4096};
-    case PackLevel::best: return {1024, 256, true, 4096};
+    case PackLevel::fast: return {8, 32, false, 2048, 0, 0};
+    case PackLevel::normal: return {128, 128, true, 4096, 32, 16};
+    case PackLevel::best: return {1024, 256, true, 65536, 256, 256};
   }
-  return {64, 128, true, 4096};
+  return {128, 128, true, 4096, 32, 16};
 }
 
 inline int bitLength(uint32_t v) { return v == 0 ? 0 : 32 - __builtin_clz(v); }
@@ -48,14 +50,14 @@ class Parser {
   // position reached.
   uint32_t parse(uint32_t position, uint32_t until, std::vector<uint32_t>& tokens) {
     while (position < until) {
-      Match match = find(position);
+      Match match = find(position, tuning_.chainDepth);
       if (match.length == 0) {
         tokens.push_back(literalToken(data_[position++]));
         continue;
       }
       if (tuning_.lazy) {
-        while (match.length < tuning_.niceLength && position + 1 < size_) {
-          Match later = find(position + 1);
+        while (match.length < tuning_.lazyLimit && position + 1 < size_) {
+          Match later = find(position + 1, match.length >= tuning_.goodLength ? tuning_.chainDepth / 4 : tuning_.chainDepth);
           if (!laterMatchIsBetter(match, later)) break;
           tokens.push_back(literalToken(data_[position++]));
           match = later;
@@ -69,11 +71,11 @@ class Parser {
   }
 
  private:
-  Match find(uint32_t position) {
+  Match find(uint32_t position, uint32_t chainDepth) {
     while (nextToInsert_ < position) finder_.insert(nextToInsert_++);
     if (position < nextToInsert_) return {};  // already searched (lazy look-ahead at the end)
     nextToInsert_ = position + 1;
-    return finder_.find(position, tuning_.chainDepth, tuning_.niceLength, tuning_.maxShortDistance);
+    return finder_.find(position, chainDepth, tuning_.niceLength, tuning_.maxShortDistance);
   }
 
   const uint8_t* data_;
@@ -87,8 +89,7 @@ class Parser {
 // block costs fewer bits than two.
 void writeBlocks(BitWriter& out, const std::vector<uint32_t>& tokens, const MethodShape& shape,
                  std::vector<BlockRecord>* trace) {
-  constexpr size_t kSegment = 4096;
-  static_assert(kSegment <= kMaxBlockSymbols);
+  static size_t kSegment = getenv("ZS") ? atoi(getenv("ZS")) : 4096;
   size_t blockStart = 0;
   BlockHistogram block;
   uint64_t blockCost = 0;
@@ -136,7 +137,8 @@ std::vector<uint8_t> encodeMember(const MethodShape& shape, PackLevel level, con
   packed.reserve(size / 2 + 64);
   BitWriter out(packed);
   LevelTuning tuning = tuningFor(level);
-  if (const char* e = getenv("ZT")) sscanf(e, "%u,%u,%u", &tuning.chainDepth, &tuning.niceLength, &tuning.maxShortDistance);
+  if (const char* e = getenv("ZT")) sscanf(e, "%u,%u,%u,%u,%u", &tuning.chainDepth, &tuning.niceLength, &tuning.maxShortDistance, &tuning.lazyLimit, &tuning.goodLength);
+  if (const char* e = getenv("ZK")) kLiteralWorth = atoi(e);
   int passes = 2; if (const char* e = getenv("ZP")) passes = atoi(e);
   Parser lazyParser(data, static_cast<uint32_t>(size), shape.dictionaryBits, tuning);
   CostParser costParser(data, static_cast<uint32_t>(size), shape, tuning.chainDepth, tuning.niceLength, passes);
