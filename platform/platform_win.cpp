@@ -138,10 +138,10 @@ uint32_t ansiToWide(const char* text, char16_t* out, uint32_t capacity) {
 }
 
 int32_t timezoneOffsetSeconds() {
+  // msvcrt.dll, which mingw-w64 links against, has no _get_timezone; the _timezone variable
+  // it exports holds the same value after _tzset.
   _tzset();
-  long seconds = 0;
-  _get_timezone(&seconds);
-  return static_cast<int32_t>(seconds);
+  return static_cast<int32_t>(_timezone);
 }
 
 uint32_t moduleFileName(char16_t* buffer, uint32_t capacity) {

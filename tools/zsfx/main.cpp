@@ -53,8 +53,10 @@ int usageError(const std::string& message) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-  // Output is UTF-8 bytes, also when redirected.
+  // Output is UTF-8 bytes with "\n" line ends, the same as on Linux, also when redirected.
   SetConsoleOutputCP(CP_UTF8);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   Arguments args;
   for (int i = 1; i < argc; ++i) {
     std::wstring arg(argv[i]);
