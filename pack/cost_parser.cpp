@@ -7,7 +7,12 @@ namespace lzhpack {
 
 namespace {
 
-constexpr uint32_t kStretch = 1u << 17;  // input bytes parsed as one path
+// Input bytes parsed as one path. Shorter stretches follow changing statistics sooner;
+// 32 KiB measured best among 8 to 256 KiB (by 0.1 to 0.4%).
+constexpr uint32_t kStretch = 1u << 15;
+// Paths found per stretch: the first under the previous stretch's statistics, the second
+// under its own. A third pass measured no better.
+constexpr int kPasses = 2;
 constexpr uint32_t kUnreached = 0xFFFFFFFFu;
 
 // -log2 of a symbol's share in 1/16 bit; unseen symbols count as half an occurrence so that
@@ -25,14 +30,13 @@ void entropyCosts(const uint32_t* frequencies, int n, uint32_t* costs) {
 }  // namespace
 
 CostParser::CostParser(const uint8_t* data, uint32_t size, const MethodShape& shape, uint32_t chainDepth,
-                       uint32_t niceLength, int passes)
+                       uint32_t niceLength)
     : data_(data),
       size_(size),
       shape_(shape),
       finder_(data, size, shape.dictionaryBits),
       chainDepth_(chainDepth),
-      niceLength_(niceLength),
-      passes_(passes) {
+      niceLength_(niceLength) {
   setDefaultModel();
 }
 
@@ -114,13 +118,13 @@ uint32_t CostParser::parse(uint32_t position, uint32_t until, std::vector<uint32
   while (position < until) {
     const uint32_t end = std::min(until, position + kStretch);
     gatherMatches(position, end);
-    for (int pass = 0; pass < passes_; ++pass) {
+    for (int pass = 0; pass < kPasses; ++pass) {
       const size_t firstToken = tokens.size();
       findPath(position, end, tokens);
       BlockHistogram histogram;
       for (size_t t = firstToken; t < tokens.size(); ++t) histogram.add(tokens[t]);
       setModel(histogram);
-      if (pass + 1 < passes_) tokens.resize(firstToken);
+      if (pass + 1 < kPasses) tokens.resize(firstToken);
     }
     position = end;
   }
