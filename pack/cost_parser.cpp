@@ -56,24 +56,22 @@ void CostParser::setModel(const BlockHistogram& histogram) {
 void CostParser::gatherMatches(uint32_t begin, uint32_t end) {
   matches_.clear();
   first_.assign(end - begin + 1, 0);
-  while (nextToInsert_ < begin) finder_.insert(nextToInsert_++);
   uint32_t pos = begin;
   while (pos < end) {
     first_[pos - begin] = static_cast<uint32_t>(matches_.size());
-    const uint32_t found = finder_.findAll(pos, chainDepth_, niceLength_, 1u << shape_.dictionaryBits, matches_);
+    const uint32_t found = finder_.advance(pos, chainDepth_, niceLength_, true, matches_);
     ++pos;
     // A match of the nice length is taken as it is: the positions it covers are only
-    // recorded, not searched (long runs would otherwise cost a search per byte).
+    // inserted, not searched (long runs would otherwise cost a full search per byte).
     if (found != 0 && matches_.back().length >= niceLength_) {
       const uint32_t skipTo = std::min(end, pos - 1 + matches_.back().length);
       while (pos < skipTo) {
         first_[pos - begin] = static_cast<uint32_t>(matches_.size());
-        finder_.insert(pos++);
+        finder_.advance(pos++, chainDepth_, niceLength_, false, matches_);
       }
     }
   }
   first_[end - begin] = static_cast<uint32_t>(matches_.size());
-  nextToInsert_ = std::max(nextToInsert_, end);
 }
 
 void CostParser::findPath(uint32_t begin, uint32_t end, std::vector<uint32_t>& tokens) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "pack/block_writer.h"
-#include "pack/match_finder.h"
+#include "pack/tree_match_finder.h"
 
 namespace lzhpack {
 
@@ -35,10 +35,9 @@ class CostParser {
   const uint8_t* data_;
   uint32_t size_;
   MethodShape shape_;
-  MatchFinder finder_;
+  TreeMatchFinder finder_;
   uint32_t chainDepth_;
   uint32_t niceLength_;
-  uint32_t nextToInsert_ = 0;
   CostModel model_;
 
   // Per position of the stretch: matches[first[i] .. first[i + 1]).

@@ -15,7 +15,7 @@ enum class Parsing { greedy, lazy, byCost };
 
 struct LevelTuning {
   Parsing parsing;
-  uint32_t chainDepth;        // candidates examined per search
+  uint32_t chainDepth;        // candidates examined per search (tree nodes for byCost)
   uint32_t niceLength;        // a match this long is taken without looking further
   uint32_t maxShortDistance;  // 3-byte matches farther away cost more than three literals
   uint32_t lazyLimit;         // a match this long is not weighed against the next position's
@@ -25,13 +25,15 @@ struct LevelTuning {
 
 // Measured on 80 MB of manual pages and x86-64 libraries (-lh7-): fast takes half of
 // normal's time for 5% more bytes; normal takes 85-90% of gzip -6's time; best spends about
-// twelve times normal's time for 3.5% fewer bytes. Deeper chains gain little: normal with
-// 96 candidates saves 0.16% for 20% more time, with 512 about 0.4% for twice the time.
+// five times normal's time for 3.5% fewer bytes. Deeper searches gain little: normal with
+// 96 candidates saves 0.16% for 20% more time, with 512 about 0.4% for twice the time; best
+// (a binary tree) finds the same matches at a depth of 64 as at 2048. Parsing by cost even
+// with shallow searches and one pass takes three times gzip -6's time, hence lazy for normal.
 LevelTuning tuningFor(PackLevel level) {
   switch (level) {
     case PackLevel::fast: return {Parsing::greedy, 8, 32, 2048, 0, 0, 4096};
     case PackLevel::normal: return {Parsing::lazy, 64, 128, 4096, 32, 16, 2048};
-    case PackLevel::best: return {Parsing::byCost, 512, 256, 65536, 0, 0, 512};
+    case PackLevel::best: return {Parsing::byCost, 128, 256, 65536, 0, 0, 512};
   }
   return {Parsing::lazy, 64, 128, 4096, 32, 16, 2048};
 }
