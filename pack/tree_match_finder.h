@@ -14,17 +14,17 @@ namespace lzhpack {
 
 class TreeMatchFinder {
  public:
-  // Distances up to 2^windowBits - 1: a node one whole window back would share its child
-  // slots with the node being inserted.
+  // Distances up to 2^windowBits. Child slots are kept for two windows of positions, so the
+  // node one whole window back does not share its slots with the node being inserted.
   TreeMatchFinder(const uint8_t* data, uint32_t size, int windowBits)
       : data_(data),
         size_(size),
         window_(1u << windowBits),
-        mask_(window_ - 1),
+        slotMask_(2 * window_ - 1),
         bias_(window_ + 1),
         head4_(size_t(1) << kHash4Bits, 0),
         head3_(size_t(1) << kHash3Bits, 0),
-        children_(size_t(2) << windowBits, 0) {}
+        children_(size_t(4) << windowBits, 0) {}
 
   // Appends the nearest match of every length that grows on the way down (shortest first)
   // and inserts pos. With record false only inserts pos. Returns the number appended.
@@ -42,27 +42,27 @@ class TreeMatchFinder {
 
     if (record) {
       const uint32_t distance3 = biased - head3_[h3];
-      if (distance3 < window_ && (load32(cur - distance3) & 0xFFFFFF) == (first4 & 0xFFFFFF))
+      if (distance3 <= window_ && (load32(cur - distance3) & 0xFFFFFF) == (first4 & 0xFFFFFF))
         out.push_back({kMinMatch, distance3});
     }
     head3_[h3] = biased;
 
     uint32_t node = head4_[h4];
     head4_[h4] = biased;
-    uint32_t* pendingLess = &children_[2 * (pos & mask_)];
+    uint32_t* pendingLess = &children_[2 * (pos & slotMask_)];
     uint32_t* pendingGreater = pendingLess + 1;
     uint32_t lessLength = 0, greaterLength = 0;
     uint32_t length = 0;  // bytes known equal for the current node: min of the two bounds
     uint32_t bestLength = kMinMatch;
     while (true) {
       const uint32_t distance = biased - node;
-      if (distance >= window_ || depth-- == 0) {
+      if (distance > window_ || depth-- == 0) {
         *pendingLess = 0;
         *pendingGreater = 0;
         break;
       }
       const uint8_t* candidate = cur - distance;
-      uint32_t* nodeChildren = &children_[2 * ((node - bias_) & mask_)];
+      uint32_t* nodeChildren = &children_[2 * ((node - bias_) & slotMask_)];
       if (candidate[length] == cur[length]) {
         length = matchLength(cur, candidate, limit);
         if (record && length > bestLength) {
@@ -104,7 +104,7 @@ class TreeMatchFinder {
   const uint8_t* data_;
   uint32_t size_;
   uint32_t window_;
-  uint32_t mask_;
+  uint32_t slotMask_;
   uint32_t bias_;
   std::vector<uint32_t> head4_;
   std::vector<uint32_t> head3_;

@@ -293,10 +293,12 @@ TEST(EncoderStream, MatchesAtTheLargestDistanceOfEachWindow) {
     twice.insert(twice.end(), data.begin(), data.begin() + 1000);
     for (const MethodShape& shape : kShapes) {
       if (shape.dictionaryBits != bits) continue;
-      std::vector<BlockRecord> written;
-      auto packed = lzhpack::encodeMember(shape, PackLevel::normal, twice.data(), twice.size(), &written);
-      EXPECT_LT(packed.size(), window + window / 8) << shape.id << ": the repeat must be found";
-      EXPECT_EQ(readStream(packed, twice.size(), shape).bytes, twice);
+      for (PackLevel level : kLevels) {
+        std::vector<BlockRecord> written;
+        auto packed = lzhpack::encodeMember(shape, level, twice.data(), twice.size(), &written);
+        EXPECT_LT(packed.size(), window + window / 8) << shape.id << ": the repeat must be found";
+        EXPECT_EQ(readStream(packed, twice.size(), shape).bytes, twice);
+      }
     }
     verifyAllWays(twice, "period of one window");
   }
