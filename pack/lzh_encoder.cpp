@@ -48,10 +48,11 @@ inline bool laterMatchIsBetter(const Match& now, const Match& later) {
   return gain > 2;
 }
 
-// Parses data[begin, end) into tokens. The match finder has seen every position before begin.
-class Parser {
+// Greedy or lazy parsing over hash chains: the longest match at a position is taken, unless
+// (lazy) the next position has a better one, in which case a literal goes first.
+class ChainParser {
  public:
-  Parser(const uint8_t* data, uint32_t size, int windowBits, const LevelTuning& tuning)
+  ChainParser(const uint8_t* data, uint32_t size, int windowBits, const LevelTuning& tuning)
       : data_(data), size_(size), finder_(data, size, windowBits), tuning_(tuning) {}
 
   // Parses from `position` until at least `until` (a match may run past it); returns the
@@ -65,7 +66,8 @@ class Parser {
       }
       if (tuning_.parsing == Parsing::lazy) {
         while (match.length < tuning_.lazyLimit && position + 1 < size_) {
-          Match later = find(position + 1, match.length >= tuning_.goodLength ? tuning_.chainDepth / 4 : tuning_.chainDepth);
+          const uint32_t depth = match.length >= tuning_.goodLength ? tuning_.chainDepth / 4 : tuning_.chainDepth;
+          const Match later = find(position + 1, depth);
           if (!laterMatchIsBetter(match, later)) break;
           tokens.push_back(literalToken(data_[position++]));
           match = later;
@@ -158,12 +160,12 @@ std::vector<uint8_t> encodeMember(const MethodShape& shape, PackLevel level, con
   BitWriter out(packed);
   const LevelTuning tuning = tuningFor(level);
   const uint32_t size32 = static_cast<uint32_t>(size);
-  std::unique_ptr<Parser> lazyParser;
+  std::unique_ptr<ChainParser> chainParser;
   std::unique_ptr<CostParser> costParser;
   if (tuning.parsing == Parsing::byCost)
     costParser = std::make_unique<CostParser>(data, size32, shape, tuning.chainDepth, tuning.niceLength);
   else
-    lazyParser = std::make_unique<Parser>(data, size32, shape.dictionaryBits, tuning);
+    chainParser = std::make_unique<ChainParser>(data, size32, shape.dictionaryBits, tuning);
   // Parsing a slice at a time bounds the token buffer; block boundaries fall at slice ends,
   // which costs a few header bytes per megabyte.
   constexpr uint32_t kSlice = 1u << 20;
@@ -172,7 +174,7 @@ std::vector<uint8_t> encodeMember(const MethodShape& shape, PackLevel level, con
   while (position < size32) {
     tokens.clear();
     const uint32_t until = position + std::min(kSlice, size32 - position);
-    position = costParser ? costParser->parse(position, until, tokens) : lazyParser->parse(position, until, tokens);
+    position = costParser ? costParser->parse(position, until, tokens) : chainParser->parse(position, until, tokens);
     writeBlocks(out, tokens, shape, tuning.segmentSymbols, trace);
   }
   out.flush();
