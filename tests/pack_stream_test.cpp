@@ -237,6 +237,15 @@ TEST(EncoderStream, TinyInputs) {
   verifyAllWays({}, "empty");
   verifyAllWays({0x41}, "one byte");
   verifyAllWays({1, 2}, "two bytes");
+  // Literals 0 and 1 only: both symbol lengths are 1 and nothing else is sent, so the code
+  // for the symbol lengths has a single symbol too.
+  std::vector<BlockRecord> written;
+  const std::vector<uint8_t> zeroOne = {0, 1, 1, 0};
+  lzhpack::encodeMember(lzhpack::methodShape(PackMethod::lh6), PackLevel::normal, zeroOne.data(), zeroOne.size(),
+                        &written);
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(written[0].lengthCodeConstant, 3) << "length 1 is length code 3";
+  verifyAllWays(zeroOne, "literals 0 and 1");
   verifyAllWays({7, 7, 7}, "three equal bytes");
   verifyAllWays({'a', 'b', 'c', 'a', 'b', 'c', 'a'}, "short repeat");
 }
