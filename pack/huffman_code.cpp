@@ -40,16 +40,34 @@ void huffmanDepths(const uint32_t* sortedFrequencies, int count, uint32_t* depth
 
 int buildCodeLengths(const uint32_t* frequencies, int n, int maxBits, uint8_t* lengths) {
   std::fill(lengths, lengths + n, 0);
-  // Sort keys: frequency above, symbol below (ties in symbol order, so the result is fixed).
-  uint64_t keys[kMaxAlphabet];
+  // Used symbols by ascending frequency, ties in symbol order (so the result is fixed).
+  // Block frequencies fit in 16 bits (a block has at most 65535 symbols): two stable
+  // counting passes over the bytes of the frequency beat a comparison sort here.
+  int symbolsByFrequency[kMaxAlphabet];
   int count = 0;
+  uint32_t highest = 0;
   for (int s = 0; s < n; ++s)
-    if (frequencies[s] != 0) keys[count++] = (uint64_t(frequencies[s]) << 10) | uint64_t(s);
+    if (frequencies[s] != 0) {
+      symbolsByFrequency[count++] = s;
+      highest = std::max(highest, frequencies[s]);
+    }
   if (count < 2) return count;
-  static_assert(kMaxAlphabet <= 1024);
-  std::sort(keys, keys + count);
+  if (highest <= 0xFFFF) {
+    int scratch[kMaxAlphabet];
+    for (int shift = 0; shift < 16; shift += 8) {
+      uint32_t start[257] = {};
+      for (int i = 0; i < count; ++i) start[((frequencies[symbolsByFrequency[i]] >> shift) & 0xFF) + 1]++;
+      for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
+      for (int i = 0; i < count; ++i)
+        scratch[start[(frequencies[symbolsByFrequency[i]] >> shift) & 0xFF]++] = symbolsByFrequency[i];
+      std::copy_n(scratch, count, symbolsByFrequency);
+    }
+  } else {
+    std::stable_sort(symbolsByFrequency, symbolsByFrequency + count,
+                     [&](int a, int b) { return frequencies[a] < frequencies[b]; });
+  }
   uint32_t sorted[kMaxAlphabet], depths[kMaxAlphabet];
-  for (int i = 0; i < count; ++i) sorted[i] = static_cast<uint32_t>(keys[i] >> 10);
+  for (int i = 0; i < count; ++i) sorted[i] = frequencies[symbolsByFrequency[i]];
   huffmanDepths(sorted, count, depths);
 
   // Count leaves per length, folding deeper ones into maxBits, then restore the Kraft sum by
@@ -70,10 +88,10 @@ int buildCodeLengths(const uint32_t* frequencies, int n, int maxBits, uint8_t* l
     }
     kraft--;
   }
-  // The rarest symbols (front of the sorted keys) get the longest codes.
+  // The rarest symbols (front of the order) get the longest codes.
   int index = 0;
   for (int len = maxBits; len >= 1; --len)
-    for (uint32_t k = 0; k < lengthCount[len]; ++k) lengths[keys[index++] & 1023] = static_cast<uint8_t>(len);
+    for (uint32_t k = 0; k < lengthCount[len]; ++k) lengths[symbolsByFrequency[index++]] = static_cast<uint8_t>(len);
   return count;
 }
 void assignCanonicalCodes(const uint8_t* lengths, int n, uint16_t* codes) {

@@ -334,3 +334,45 @@ TEST(EncoderStream, MixedDataManyBlocks) {
   EXPECT_GE(written.size(), 3u) << "different kinds of data should get different blocks";
   for (const BlockRecord& r : written) EXPECT_LE(r.symbolCount, lzhpack::kMaxBlockSymbols);
 }
+
+TEST(EncoderStream, BlockCostIsExactlyWhatTheBlockTakes) {
+  // The block splitter trusts blockCostBits; it must equal the bits writeBlock spends apart
+  // from the raw low bits of positions.
+  std::mt19937 rng(11);
+  for (const MethodShape& shape : kShapes) {
+    for (int round = 0; round < 40; ++round) {
+      const size_t count = 1 + rng() % (round < 20 ? 300 : 65535);
+      const int literalKinds = 1 + static_cast<int>(rng() % 256);
+      const int matchShare = static_cast<int>(rng() % 101);
+      std::vector<uint32_t> tokens(count);
+      uint64_t rawBits = 0;
+      for (uint32_t& t : tokens) {
+        if (static_cast<int>(rng() % 100) < matchShare) {
+          const uint32_t length = 3 + rng() % (rng() % 2 ? 10 : 254);
+          const uint32_t distance = 1 + (rng() % (1u << shape.dictionaryBits)) % (1u << (rng() % (shape.dictionaryBits + 1)));
+          t = lzhpack::matchToken(length, distance);
+          const int slot = lzhpack::positionSymbol(distance - 1);
+          rawBits += slot > 1 ? slot - 1 : 0;
+        } else {
+          t = lzhpack::literalToken(static_cast<uint8_t>(rng() % literalKinds));
+        }
+      }
+      lzhpack::BlockHistogram histogram;
+      for (uint32_t t : tokens) histogram.add(t);
+      std::vector<uint8_t> bytes;
+      lzhpack::BitWriter out(bytes);
+      std::vector<BlockRecord> written;
+      lzhpack::writeBlock(out, tokens.data(), tokens.size(), shape, &written);
+      ASSERT_EQ(out.bitsWritten(), lzhpack::blockCostBits(histogram, shape) + rawBits) << shape.id << " round " << round;
+      // And the block reads back.
+      out.flush();
+      BitReader in(bytes);
+      in.get(16);
+      const Code lengthCode = readSmallLengths(in, lzhpack::kLengthCodeAlphabet, 5, 3);
+      const Code symbols = readSymbolLengths(in, lengthCode);
+      const Code positions = readSmallLengths(in, shape.positionSymbols, shape.positionCountBits, -1);
+      EXPECT_TRUE(std::equal(symbols.lengths.begin(), symbols.lengths.end(), written[0].symbolLengths.begin()));
+      EXPECT_TRUE(std::equal(positions.lengths.begin(), positions.lengths.end(), written[0].positionLengths.begin()));
+    }
+  }
+}
