@@ -23,12 +23,13 @@ struct LevelTuning {
   size_t segmentSymbols;      // the block splitter's unit
 };
 
-// Measured on 80 MB of manual pages and x86-64 libraries (-lh7-): fast takes half of
-// normal's time for 5% more bytes; normal takes 85-90% of gzip -6's time; best spends about
-// five times normal's time for 3.5% fewer bytes. Deeper searches gain little: normal with
-// 96 candidates saves 0.16% for 20% more time, with 512 about 0.4% for twice the time; best
-// (a binary tree) finds the same matches at a depth of 64 as at 2048. Parsing by cost even
-// with shallow searches and one pass takes three times gzip -6's time, hence lazy for normal.
+// Measured on the 80 MB benchmark (manual-page text and x86-64 library code), -lh7-: fast
+// takes half of normal's time for 4.8% more bytes; normal takes 85% of gzip -6's time;
+// best takes almost five times normal's time for 3.9% fewer bytes. Deeper searches gain
+// little: normal with 96 candidates saves 0.16% for 20% more time, with 512 about 0.4% for
+// twice the time; best (a binary tree) finds the same matches at a depth of 64 as at 2048.
+// Parsing by cost even with shallow searches and one pass takes three times gzip -6's time,
+// hence lazy parsing for normal.
 LevelTuning tuningFor(PackLevel level) {
   switch (level) {
     case PackLevel::fast: return {Parsing::greedy, 8, 32, 2048, 0, 0, 4096};
