@@ -1,7 +1,6 @@
 #include "pack/block_writer.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "pack/huffman_code.h"
 
@@ -9,22 +8,22 @@ namespace lzhpack {
 
 namespace {
 
-// The symbol code lengths are sent as codes of a 19-symbol alphabet: 0 is one zero length,
-// 1 a run of 3-18 zeros (4 more bits), 2 a run of 20-531 zeros (9 more bits), and 3-18 the
-// lengths 1-16.
-struct LengthCodeItem {
-  uint8_t symbol;
-  uint8_t extraBits;
-  uint16_t extraValue;
+// Counts what a BitWriter would write.
+struct BitCounter {
+  uint64_t bits = 0;
+  void put(int count, uint32_t) { bits += count; }
 };
 
-std::vector<LengthCodeItem> symbolLengthItems(const uint8_t* lengths, int count) {
-  std::vector<LengthCodeItem> items;
+// The symbol code lengths are sent as codes of a 19-symbol alphabet: 0 is one zero length,
+// 1 a run of 3-18 zeros (4 more bits), 2 a run of 20-531 zeros (9 more bits), and 3-18 the
+// lengths 1-16. Calls emit(code, extra bit count, extra bits) for each code in order.
+template <typename Emit>
+void forEachLengthCode(const uint8_t* lengths, int count, Emit emit) {
   int i = 0;
   while (i < count) {
-    int len = lengths[i++];
+    const int len = lengths[i++];
     if (len != 0) {
-      items.push_back({static_cast<uint8_t>(len + 2), 0, 0});
+      emit(len + 2, 0, 0);
       continue;
     }
     int run = 1;
@@ -33,17 +32,16 @@ std::vector<LengthCodeItem> symbolLengthItems(const uint8_t* lengths, int count)
       ++run;
     }
     if (run <= 2) {
-      for (int k = 0; k < run; ++k) items.push_back({0, 0, 0});
+      for (int k = 0; k < run; ++k) emit(0, 0, 0);
     } else if (run <= 18) {
-      items.push_back({1, 4, static_cast<uint16_t>(run - 3)});
+      emit(1, 4, run - 3);
     } else if (run == 19) {  // no single code covers 19: one zero, then a run of 18
-      items.push_back({0, 0, 0});
-      items.push_back({1, 4, 15});
+      emit(0, 0, 0);
+      emit(1, 4, 15);
     } else {
-      items.push_back({2, 9, static_cast<uint16_t>(run - 20)});
+      emit(2, 9, run - 20);
     }
   }
-  return items;
 }
 
 int trimmedCount(const uint8_t* lengths, int count) {
@@ -54,7 +52,8 @@ int trimmedCount(const uint8_t* lengths, int count) {
 // A small code length: 0-6 in 3 bits, 7 and above as 111 followed by (length - 7) ones and a
 // zero. When zeroRunAfter entries have been sent, a 2-bit field says how many of the next
 // three lengths are zero (used by the 19-symbol code, whose entries 3-5 are often unused).
-void writeSmallLengths(BitWriter& out, const uint8_t* lengths, int alphabet, int countBits, int zeroRunAfter) {
+template <typename Sink>
+void writeSmallLengths(Sink& out, const uint8_t* lengths, int alphabet, int countBits, int zeroRunAfter) {
   const int count = trimmedCount(lengths, alphabet);
   out.put(countBits, count);
   int i = 0;
@@ -76,12 +75,12 @@ void writeSmallLengths(BitWriter& out, const uint8_t* lengths, int alphabet, int
 
 // One Huffman code of a block, or the single-symbol form when at most one symbol is used.
 struct BlockCode {
-  uint8_t lengths[kMaxAlphabet] = {};
-  uint16_t codes[kMaxAlphabet] = {};
+  uint8_t lengths[kMaxAlphabet];
+  uint16_t codes[kMaxAlphabet];  // only when built with codes
   int used = 0;
   int constant = 0;  // the one symbol when used <= 1
 
-  void build(const uint32_t* frequencies, int alphabet) {
+  void build(const uint32_t* frequencies, int alphabet, bool withCodes) {
     used = buildCodeLengths(frequencies, alphabet, kMaxCodeBits, lengths);
     if (used <= 1) {
       constant = 0;
@@ -89,30 +88,36 @@ struct BlockCode {
         if (frequencies[s] != 0) constant = s;
       return;
     }
-    assignCanonicalCodes(lengths, alphabet, codes);
+    if (withCodes) assignCanonicalCodes(lengths, alphabet, codes);
   }
   bool isConstant() const { return used <= 1; }
-  void write(BitWriter& out, int symbol) const { out.put(lengths[symbol], codes[symbol]); }
+  template <typename Sink>
+  void write(Sink& out, int symbol) const { out.put(lengths[symbol], codes[symbol]); }
 };
 
+// The three codes of a block. Without codes only the lengths are built, which is all a
+// cost estimate needs.
 struct BlockCodes {
   BlockCode symbols;
   BlockCode lengthCodes;
   BlockCode positions;
-  std::vector<LengthCodeItem> lengthItems;
+  int symbolLengthCount = 0;  // symbol lengths sent: up to the last non-zero one
 
-  BlockCodes(const BlockHistogram& histogram, const MethodShape& shape) {
-    symbols.build(histogram.symbols, kSymbolAlphabet);
-    positions.build(histogram.positions, shape.positionSymbols);
+  BlockCodes(const BlockHistogram& histogram, const MethodShape& shape, bool withCodes) {
+    symbols.build(histogram.symbols, kSymbolAlphabet, withCodes);
+    positions.build(histogram.positions, shape.positionSymbols, withCodes);
     if (!symbols.isConstant()) {
-      lengthItems = symbolLengthItems(symbols.lengths, trimmedCount(symbols.lengths, kSymbolAlphabet));
+      symbolLengthCount = trimmedCount(symbols.lengths, kSymbolAlphabet);
       uint32_t frequencies[kLengthCodeAlphabet] = {};
-      for (const LengthCodeItem& item : lengthItems) frequencies[item.symbol]++;
-      lengthCodes.build(frequencies, kLengthCodeAlphabet);
+      forEachLengthCode(symbols.lengths, symbolLengthCount, [&](int code, int, int) { frequencies[code]++; });
+      lengthCodes.build(frequencies, kLengthCodeAlphabet, withCodes);
+    } else {
+      std::fill_n(lengthCodes.lengths, kLengthCodeAlphabet, 0);  // not sent
     }
   }
 
-  void writeHeader(BitWriter& out, uint32_t blockSymbols, const MethodShape& shape) const {
+  template <typename Sink>
+  void writeHeader(Sink& out, uint32_t blockSymbols, const MethodShape& shape) const {
     out.put(16, blockSymbols);
     if (symbols.isConstant()) {
       // Count 0 forms: length code unused (any constant), then the one symbol.
@@ -127,11 +132,11 @@ struct BlockCodes {
       } else {
         writeSmallLengths(out, lengthCodes.lengths, kLengthCodeAlphabet, 5, 3);
       }
-      out.put(9, trimmedCount(symbols.lengths, kSymbolAlphabet));
-      for (const LengthCodeItem& item : lengthItems) {
-        lengthCodes.write(out, item.symbol);
-        if (item.extraBits) out.put(item.extraBits, item.extraValue);
-      }
+      out.put(9, symbolLengthCount);
+      forEachLengthCode(symbols.lengths, symbolLengthCount, [&](int code, int extraBits, int extra) {
+        lengthCodes.write(out, code);
+        out.put(extraBits, extra);
+      });
     }
     if (positions.isConstant()) {
       out.put(shape.positionCountBits, 0);
@@ -151,11 +156,10 @@ void BlockHistogram::add(const BlockHistogram& other) {
 }
 
 uint64_t blockCostBits(const BlockHistogram& histogram, const MethodShape& shape) {
-  BlockCodes codes(histogram, shape);
-  std::vector<uint8_t> scratch;
-  BitWriter counter(scratch);
+  const BlockCodes codes(histogram, shape, false);
+  BitCounter counter;
   codes.writeHeader(counter, histogram.count, shape);
-  uint64_t bits = counter.bitsWritten();
+  uint64_t bits = counter.bits;
   for (int s = 0; s < kSymbolAlphabet; ++s) bits += uint64_t(histogram.symbols[s]) * codes.symbols.lengths[s];
   for (int s = 0; s < shape.positionSymbols; ++s)
     bits += uint64_t(histogram.positions[s]) * codes.positions.lengths[s];
@@ -166,7 +170,7 @@ void writeBlock(BitWriter& out, const uint32_t* tokens, size_t count, const Meth
                 std::vector<BlockRecord>* trace) {
   BlockHistogram histogram;
   for (size_t i = 0; i < count; ++i) histogram.add(tokens[i]);
-  BlockCodes codes(histogram, shape);
+  const BlockCodes codes(histogram, shape, true);
   if (trace) {
     BlockRecord record;
     record.symbolCount = static_cast<uint32_t>(count);

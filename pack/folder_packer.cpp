@@ -17,7 +17,12 @@ struct FolderEntry {
   int64_t modificationTime;
 };
 
-std::string describe(const fs::path& path) { return "\"" + path.string() + "\""; }
+std::string describe(const fs::path& path) {
+  std::string text = "\"";
+  text += path.string();
+  text += '"';
+  return text;
+}
 
 bool modificationTimeOf(const fs::path& path, int64_t& seconds, std::string& error) {
   std::error_code ec;

@@ -1,7 +1,6 @@
 #include "pack/huffman_code.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace lzhpack {
 
@@ -12,8 +11,8 @@ namespace {
 // in ascending weight order, so no heap is needed.
 void huffmanDepths(const uint32_t* sortedFrequencies, int count, uint32_t* depths) {
   // Nodes 0..count-1 are leaves, count..2*count-2 internal nodes in creation order.
-  std::vector<uint64_t> weight(2 * count - 1);
-  std::vector<int> parent(2 * count - 1, -1);
+  uint64_t weight[2 * kMaxAlphabet];
+  int parent[2 * kMaxAlphabet];
   for (int i = 0; i < count; ++i) weight[i] = sortedFrequencies[i];
   int nextLeaf = 0;
   int nextInternal = count;
@@ -31,7 +30,8 @@ void huffmanDepths(const uint32_t* sortedFrequencies, int count, uint32_t* depth
   }
   // Internal nodes are created after their children, so walking down from the root
   // (highest index) gives every parent's depth before its children's.
-  std::vector<uint32_t> nodeDepth(2 * count - 1, 0);
+  uint32_t nodeDepth[2 * kMaxAlphabet];
+  nodeDepth[2 * count - 2] = 0;
   for (int node = 2 * count - 3; node >= 0; --node) nodeDepth[node] = nodeDepth[parent[node]] + 1;
   for (int i = 0; i < count; ++i) depths[i] = nodeDepth[i];
 }
@@ -40,18 +40,35 @@ void huffmanDepths(const uint32_t* sortedFrequencies, int count, uint32_t* depth
 
 int buildCodeLengths(const uint32_t* frequencies, int n, int maxBits, uint8_t* lengths) {
   std::fill(lengths, lengths + n, 0);
-  std::vector<int> used;
-  used.reserve(n);
+  // Used symbols by ascending frequency, ties in symbol order (so the result is fixed).
+  // Block frequencies fit in 16 bits (a block has at most 65535 symbols): two stable
+  // counting passes over the bytes of the frequency beat a comparison sort here.
+  int symbolsByFrequency[kMaxAlphabet];
+  int count = 0;
+  uint32_t highest = 0;
   for (int s = 0; s < n; ++s)
-    if (frequencies[s] != 0) used.push_back(s);
-  const int count = static_cast<int>(used.size());
+    if (frequencies[s] != 0) {
+      symbolsByFrequency[count++] = s;
+      highest = std::max(highest, frequencies[s]);
+    }
   if (count < 2) return count;
-
-  std::stable_sort(used.begin(), used.end(),
-                   [&](int a, int b) { return frequencies[a] < frequencies[b]; });
-  std::vector<uint32_t> sorted(count), depths(count);
-  for (int i = 0; i < count; ++i) sorted[i] = frequencies[used[i]];
-  huffmanDepths(sorted.data(), count, depths.data());
+  if (highest <= 0xFFFF) {
+    int scratch[kMaxAlphabet];
+    for (int shift = 0; shift < 16; shift += 8) {
+      uint32_t start[257] = {};
+      for (int i = 0; i < count; ++i) start[((frequencies[symbolsByFrequency[i]] >> shift) & 0xFF) + 1]++;
+      for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
+      for (int i = 0; i < count; ++i)
+        scratch[start[(frequencies[symbolsByFrequency[i]] >> shift) & 0xFF]++] = symbolsByFrequency[i];
+      std::copy_n(scratch, count, symbolsByFrequency);
+    }
+  } else {
+    std::stable_sort(symbolsByFrequency, symbolsByFrequency + count,
+                     [&](int a, int b) { return frequencies[a] < frequencies[b]; });
+  }
+  uint32_t sorted[kMaxAlphabet], depths[kMaxAlphabet];
+  for (int i = 0; i < count; ++i) sorted[i] = frequencies[symbolsByFrequency[i]];
+  huffmanDepths(sorted, count, depths);
 
   // Count leaves per length, folding deeper ones into maxBits, then restore the Kraft sum by
   // moving leaves down: each step takes one leaf off the longest length and splits a leaf of
@@ -71,13 +88,12 @@ int buildCodeLengths(const uint32_t* frequencies, int n, int maxBits, uint8_t* l
     }
     kraft--;
   }
-  // The rarest symbols (front of `used`) get the longest codes.
+  // The rarest symbols (front of the order) get the longest codes.
   int index = 0;
   for (int len = maxBits; len >= 1; --len)
-    for (uint32_t k = 0; k < lengthCount[len]; ++k) lengths[used[index++]] = static_cast<uint8_t>(len);
+    for (uint32_t k = 0; k < lengthCount[len]; ++k) lengths[symbolsByFrequency[index++]] = static_cast<uint8_t>(len);
   return count;
 }
-
 void assignCanonicalCodes(const uint8_t* lengths, int n, uint16_t* codes) {
   uint32_t lengthCount[kMaxCodeBits + 1] = {};
   for (int s = 0; s < n; ++s) lengthCount[lengths[s]]++;

@@ -23,7 +23,7 @@ struct SettingsBlockSpec {
 };
 
 // The block's bytes; false with a message when a string is longer than 255 units.
-bool encodeSettingsBlock(const SettingsBlockSpec& spec, std::vector<uint8_t>& out, std::string& error);
+bool encodeSettingsBlock(const SettingsBlockSpec& settings, std::vector<uint8_t>& out, std::string& error);
 
 enum class PackMethod { lh0, lh5, lh6, lh7 };
 enum class PackLevel { fast, normal, best };

@@ -27,23 +27,23 @@ bool appendCountedString(const std::u16string& text, const char* field, std::vec
 
 }  // namespace
 
-bool encodeSettingsBlock(const SettingsBlockSpec& spec, std::vector<uint8_t>& out, std::string& error) {
+bool encodeSettingsBlock(const SettingsBlockSpec& settings, std::vector<uint8_t>& out, std::string& error) {
   std::vector<uint8_t> block;
-  if (!spec.present) {
+  if (!settings.present) {
     block.push_back(0);
     out = std::move(block);
     return true;
   }
   block.push_back(1);
-  if (!appendCountedString(spec.title, "title", block, error)) return false;
-  block.push_back(spec.programFilesBase ? 1 : 0);
-  if (!appendCountedString(spec.destination, "destination", block, error)) return false;
-  if (!appendCountedString(spec.shortcutTarget, "shortcut target", block, error)) return false;
-  block.push_back(spec.startMenuOption);
-  block.push_back(spec.desktopOption);
-  block.push_back(spec.sendToOption);
-  if (!appendCountedString(spec.programToRun, "program to run", block, error)) return false;
-  if (!appendCountedString(spec.shortcutName, "shortcut name", block, error)) return false;
+  if (!appendCountedString(settings.title, "title", block, error)) return false;
+  block.push_back(settings.programFilesBase ? 1 : 0);
+  if (!appendCountedString(settings.destination, "destination", block, error)) return false;
+  if (!appendCountedString(settings.shortcutTarget, "shortcut target", block, error)) return false;
+  block.push_back(settings.startMenuOption);
+  block.push_back(settings.desktopOption);
+  block.push_back(settings.sendToOption);
+  if (!appendCountedString(settings.programToRun, "program to run", block, error)) return false;
+  if (!appendCountedString(settings.shortcutName, "shortcut name", block, error)) return false;
   out = std::move(block);
   return true;
 }

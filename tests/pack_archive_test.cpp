@@ -121,67 +121,67 @@ void setTime(const fs::path& path, int64_t unixTime) {
 }  // namespace
 
 TEST(SettingsBlock, WorkedLayoutOf182Bytes) {
-  SettingsBlockSpec spec;
-  spec.title = u"Zolt SFX demo";                               // 13
-  spec.shortcutTarget = u"bin\\zolt-viewer\\viewerapp.exe";  // 29
-  spec.programToRun = u"docs\\はじめに\\readme-for-users-first.txt";  // 36
-  spec.shortcutName = u"Zolt app";                            // 8
-  ASSERT_EQ(spec.title.size(), 13u);
-  ASSERT_EQ(spec.shortcutTarget.size(), 29u);
-  ASSERT_EQ(spec.programToRun.size(), 36u);
-  ASSERT_EQ(spec.shortcutName.size(), 8u);
+  SettingsBlockSpec settings;
+  settings.title = u"Zolt SFX demo";                               // 13
+  settings.shortcutTarget = u"bin\\zolt-viewer\\viewerapp.exe";  // 29
+  settings.programToRun = u"docs\\はじめに\\readme-for-users-first.txt";  // 36
+  settings.shortcutName = u"Zolt app";                            // 8
+  ASSERT_EQ(settings.title.size(), 13u);
+  ASSERT_EQ(settings.shortcutTarget.size(), 29u);
+  ASSERT_EQ(settings.programToRun.size(), 36u);
+  ASSERT_EQ(settings.shortcutName.size(), 8u);
   std::vector<uint8_t> block;
   std::string error;
-  ASSERT_TRUE(encodeSettingsBlock(spec, block, error)) << error;
+  ASSERT_TRUE(encodeSettingsBlock(settings, block, error)) << error;
   ASSERT_EQ(block.size(), 182u);
   EXPECT_EQ(block[0], 1);
   EXPECT_EQ(block[1], 13);
-  EXPECT_EQ(fromUtf16le(block, 2, 26), spec.title);
+  EXPECT_EQ(fromUtf16le(block, 2, 26), settings.title);
   EXPECT_EQ(block[28], 0) << "programFilesBase";
   EXPECT_EQ(block[29], 0) << "destination length";
   EXPECT_EQ(block[30], 29);
-  EXPECT_EQ(fromUtf16le(block, 31, 58), spec.shortcutTarget);
+  EXPECT_EQ(fromUtf16le(block, 31, 58), settings.shortcutTarget);
   EXPECT_EQ(block[89], 0);
   EXPECT_EQ(block[90], 0);
   EXPECT_EQ(block[91], 0);
   EXPECT_EQ(block[92], 36);
-  EXPECT_EQ(fromUtf16le(block, 93, 72), spec.programToRun);
+  EXPECT_EQ(fromUtf16le(block, 93, 72), settings.programToRun);
   EXPECT_EQ(block[165], 8);
-  EXPECT_EQ(fromUtf16le(block, 166, 16), spec.shortcutName);
+  EXPECT_EQ(fromUtf16le(block, 166, 16), settings.shortcutName);
 }
 
 TEST(SettingsBlock, FieldsInOrderAndTheNoSettingsMarker) {
-  SettingsBlockSpec spec;
-  spec.programFilesBase = true;
-  spec.destination = u"Tools\\App";
-  spec.startMenuOption = 3;
-  spec.desktopOption = 2;
-  spec.sendToOption = 1;
+  SettingsBlockSpec settings;
+  settings.programFilesBase = true;
+  settings.destination = u"Tools\\App";
+  settings.startMenuOption = 3;
+  settings.desktopOption = 2;
+  settings.sendToOption = 1;
   std::vector<uint8_t> block;
   std::string error;
-  ASSERT_TRUE(encodeSettingsBlock(spec, block, error));
+  ASSERT_TRUE(encodeSettingsBlock(settings, block, error));
   const std::vector<uint8_t> expected = {1, 0, 1, 9, 'T', 0, 'o', 0, 'o', 0, 'l', 0, 's', 0, '\\', 0,
                                          'A', 0, 'p', 0, 'p', 0, 0, 3, 2, 1, 0, 0};
   EXPECT_EQ(block, expected);
 
-  spec.present = false;
-  ASSERT_TRUE(encodeSettingsBlock(spec, block, error));
+  settings.present = false;
+  ASSERT_TRUE(encodeSettingsBlock(settings, block, error));
   EXPECT_EQ(block, std::vector<uint8_t>{0});
 }
 
 TEST(SettingsBlock, StringsOfAtMost255Units) {
-  SettingsBlockSpec spec;
-  spec.shortcutName = std::u16string(255, u'n');
+  SettingsBlockSpec settings;
+  settings.shortcutName = std::u16string(255, u'n');
   std::vector<uint8_t> block;
   std::string error;
-  ASSERT_TRUE(encodeSettingsBlock(spec, block, error)) << error;
+  ASSERT_TRUE(encodeSettingsBlock(settings, block, error)) << error;
   EXPECT_EQ(block.size(), 10u + 2 * 255);
   EXPECT_EQ(block[block.size() - 511], 255);
 
-  spec.shortcutName.clear();
-  spec.destination = std::u16string(256, u'd');
+  settings.shortcutName.clear();
+  settings.destination = std::u16string(256, u'd');
   block = {42};
-  EXPECT_FALSE(encodeSettingsBlock(spec, block, error));
+  EXPECT_FALSE(encodeSettingsBlock(settings, block, error));
   EXPECT_NE(error.find("destination"), std::string::npos) << error;
   EXPECT_NE(error.find("255"), std::string::npos) << error;
   EXPECT_EQ(block, std::vector<uint8_t>{42}) << "output untouched on failure";

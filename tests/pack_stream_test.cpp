@@ -237,6 +237,15 @@ TEST(EncoderStream, TinyInputs) {
   verifyAllWays({}, "empty");
   verifyAllWays({0x41}, "one byte");
   verifyAllWays({1, 2}, "two bytes");
+  // Literals 0 and 1 only: both symbol lengths are 1 and nothing else is sent, so the code
+  // for the symbol lengths has a single symbol too.
+  std::vector<BlockRecord> written;
+  const std::vector<uint8_t> zeroOne = {0, 1, 1, 0};
+  lzhpack::encodeMember(lzhpack::methodShape(PackMethod::lh6), PackLevel::normal, zeroOne.data(), zeroOne.size(),
+                        &written);
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(written[0].lengthCodeConstant, 3) << "length 1 is length code 3";
+  verifyAllWays(zeroOne, "literals 0 and 1");
   verifyAllWays({7, 7, 7}, "three equal bytes");
   verifyAllWays({'a', 'b', 'c', 'a', 'b', 'c', 'a'}, "short repeat");
 }
@@ -293,10 +302,12 @@ TEST(EncoderStream, MatchesAtTheLargestDistanceOfEachWindow) {
     twice.insert(twice.end(), data.begin(), data.begin() + 1000);
     for (const MethodShape& shape : kShapes) {
       if (shape.dictionaryBits != bits) continue;
-      std::vector<BlockRecord> written;
-      auto packed = lzhpack::encodeMember(shape, PackLevel::normal, twice.data(), twice.size(), &written);
-      EXPECT_LT(packed.size(), window + window / 8) << shape.id << ": the repeat must be found";
-      EXPECT_EQ(readStream(packed, twice.size(), shape).bytes, twice);
+      for (PackLevel level : kLevels) {
+        std::vector<BlockRecord> written;
+        auto packed = lzhpack::encodeMember(shape, level, twice.data(), twice.size(), &written);
+        EXPECT_LT(packed.size(), window + window / 8) << shape.id << ": the repeat must be found";
+        EXPECT_EQ(readStream(packed, twice.size(), shape).bytes, twice);
+      }
     }
     verifyAllWays(twice, "period of one window");
   }
@@ -322,4 +333,46 @@ TEST(EncoderStream, MixedDataManyBlocks) {
   lzhpack::encodeMember(shape, PackLevel::normal, data.data(), data.size(), &written);
   EXPECT_GE(written.size(), 3u) << "different kinds of data should get different blocks";
   for (const BlockRecord& r : written) EXPECT_LE(r.symbolCount, lzhpack::kMaxBlockSymbols);
+}
+
+TEST(EncoderStream, BlockCostIsExactlyWhatTheBlockTakes) {
+  // The block splitter trusts blockCostBits; it must equal the bits writeBlock spends apart
+  // from the raw low bits of positions.
+  std::mt19937 rng(11);
+  for (const MethodShape& shape : kShapes) {
+    for (int round = 0; round < 40; ++round) {
+      const size_t count = 1 + rng() % (round < 20 ? 300 : 65535);
+      const int literalKinds = 1 + static_cast<int>(rng() % 256);
+      const int matchShare = static_cast<int>(rng() % 101);
+      std::vector<uint32_t> tokens(count);
+      uint64_t rawBits = 0;
+      for (uint32_t& t : tokens) {
+        if (static_cast<int>(rng() % 100) < matchShare) {
+          const uint32_t length = 3 + rng() % (rng() % 2 ? 10 : 254);
+          const uint32_t distance = 1 + (rng() % (1u << shape.dictionaryBits)) % (1u << (rng() % (shape.dictionaryBits + 1)));
+          t = lzhpack::matchToken(length, distance);
+          const int slot = lzhpack::positionSymbol(distance - 1);
+          rawBits += slot > 1 ? slot - 1 : 0;
+        } else {
+          t = lzhpack::literalToken(static_cast<uint8_t>(rng() % literalKinds));
+        }
+      }
+      lzhpack::BlockHistogram histogram;
+      for (uint32_t t : tokens) histogram.add(t);
+      std::vector<uint8_t> bytes;
+      lzhpack::BitWriter out(bytes);
+      std::vector<BlockRecord> written;
+      lzhpack::writeBlock(out, tokens.data(), tokens.size(), shape, &written);
+      ASSERT_EQ(out.bitsWritten(), lzhpack::blockCostBits(histogram, shape) + rawBits) << shape.id << " round " << round;
+      // And the block reads back.
+      out.flush();
+      BitReader in(bytes);
+      in.get(16);
+      const Code lengthCode = readSmallLengths(in, lzhpack::kLengthCodeAlphabet, 5, 3);
+      const Code symbols = readSymbolLengths(in, lengthCode);
+      const Code positions = readSmallLengths(in, shape.positionSymbols, shape.positionCountBits, -1);
+      EXPECT_TRUE(std::equal(symbols.lengths.begin(), symbols.lengths.end(), written[0].symbolLengths.begin()));
+      EXPECT_TRUE(std::equal(positions.lengths.begin(), positions.lengths.end(), written[0].positionLengths.begin()));
+    }
+  }
 }
