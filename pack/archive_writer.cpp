@@ -10,6 +10,8 @@
 
 #include "pack/pack.h"
 
+#include "decode/crc16_fast.h"
+
 namespace {
 
 constexpr size_t kMaxHeaderBytes = 4096;  // what an extracting reader buffers for one header
@@ -23,22 +25,6 @@ constexpr uint8_t kExtAnsiDirectory = 0x02;  // parts separated and ended by 0xF
 constexpr uint8_t kExtUnicodeName = 0x44;
 constexpr uint8_t kExtUnicodeDirectory = 0x45;  // parts separated and ended by "/"
 
-// CRC-16/ARC tables for eight bytes at a time: table[k][b] is the CRC of byte b followed by
-// k zero bytes, so eight table lookups fold eight bytes (the member data is the bulk of the
-// work besides packing, about 7% of it at one byte per lookup).
-using CrcTables = std::array<std::array<uint16_t, 256>, 8>;
-constexpr CrcTables makeCrcTables() {
-  CrcTables t{};
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t x = i;
-    for (int k = 0; k < 8; ++k) x = (x & 1) ? (x >> 1) ^ 0xA001 : x >> 1;
-    t[0][i] = static_cast<uint16_t>(x);
-  }
-  for (int k = 1; k < 8; ++k)
-    for (uint32_t i = 0; i < 256; ++i) t[k][i] = static_cast<uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
-  return t;
-}
-constexpr CrcTables kCrc = makeCrcTables();
 
 void putLe16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v));
@@ -74,16 +60,8 @@ std::vector<uint8_t> utf16le(const std::u16string& text) {
 
 }  // namespace
 
-uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc) {
-  size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    const uint8_t* p = data + i;
-    crc = static_cast<uint16_t>(kCrc[7][(crc ^ p[0]) & 0xFF] ^ kCrc[6][((crc >> 8) ^ p[1]) & 0xFF] ^ kCrc[5][p[2]] ^
-                                kCrc[4][p[3]] ^ kCrc[3][p[4]] ^ kCrc[2][p[5]] ^ kCrc[1][p[6]] ^ kCrc[0][p[7]]);
-  }
-  for (; i < size; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ kCrc[0][(crc ^ data[i]) & 0xFF]);
-  return crc;
-}
+// The archive carries the same CRC-16 that the decoders check: one implementation for both.
+uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc) { return crc16Blocks(crc, data, size); }
 
 bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& out, std::string& error) {
   // Split "a/b/c" into the folder part "a/b/" and the name "c"; a directory entry carries
