@@ -5,7 +5,6 @@
 // OS id, length of the first extended header) followed by extended headers, each a type
 // byte, its data and the length of the next one (0 ends the chain).
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "pack/pack.h"
