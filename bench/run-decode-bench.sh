@@ -14,7 +14,9 @@ shared=${ZOLT_SHARED:-$root/../shared}
 cache=$root/build/bench-cache
 runs=${1:-5}
 
-[[ -x $zsfx ]] || { echo "no zsfx at $zsfx: build the host preset first" >&2; exit 1; }
+if [[ ! -x $zsfx ]]; then
+  (cd "$root" && cmake --preset host > /dev/null && cmake --build --preset host --target zsfx > /dev/null)
+fi
 [[ -d $shared/bench ]] || { echo "no benchmark data in $shared/bench" >&2; exit 1; }
 [[ -x /usr/bin/time ]] || { echo "needs GNU time (/usr/bin/time)" >&2; exit 1; }
 have_libdeflate=0
