@@ -1,0 +1,44 @@
+#!/bin/sh
+# Runs the stub's Windows tests under Wine and a virtual X server.
+#
+#   tests/wine/run.sh [SCENARIO...]
+#
+# Needs the windows preset built (build/windows: ui/stub.exe, tests/wine/driver.exe), wine,
+# xvfb-run and python3. Environment: ZOLT_WINDOWS_BUILD (build folder), ZOLT_WINEPREFIX
+# (default build/wineprefix), ZOLT_CORPUS (default ../shared/corpus), ZOLT_BIG_MIB (size of
+# the large member of the abort tests, default 512).
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=${ZOLT_WINDOWS_BUILD:-$root/build/windows}
+corpus=${ZOLT_CORPUS:-$root/../shared/corpus}
+stub=$build/ui/stub.exe
+driver=$build/tests/wine/driver.exe
+
+for tool in wine xvfb-run python3; do
+  command -v "$tool" >/dev/null || { echo "run.sh: $tool is not installed" >&2; exit 2; }
+done
+[ -f "$stub" ] && [ -f "$driver" ] || { echo "run.sh: build the windows preset first ($stub, $driver)" >&2; exit 2; }
+[ -d "$corpus" ] || { echo "run.sh: corpus not found at $corpus" >&2; exit 2; }
+
+export WINEPREFIX=${ZOLT_WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=-all
+# No .NET or HTML installer prompts, and no menu entries on the host for the test shortcuts.
+export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+mkdir -p "$WINEPREFIX"
+
+work=$(mktemp -d /tmp/zolt-wine.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+python3 "$here/make_cases.py" "$stub" "$driver" "$corpus" "$work" "${ZOLT_BIG_MIB:-512}"
+cp "$driver" "$work/driver.exe"
+
+# One X server and one wineserver for all scenarios.
+xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+  work=$0 corpus=$1
+  shift
+  wine reg add "HKCU\\Software\\Wine\\Fonts\\Replacements" /v "MS UI Gothic" /d "IPAGothic" /f >/dev/null 2>&1
+  wine "$work/driver.exe" "$(winepath -w "$work")" "$(winepath -w "$corpus/files")" "$@"
+  status=$?
+  wineserver -k 2>/dev/null || true
+  exit $status
+' "$work" "$corpus" "$@"
