@@ -6,7 +6,7 @@
 # Needs the windows preset built (build/windows: ui/stub.exe, tests/wine/driver.exe), wine,
 # xvfb-run and python3. Environment: ZOLT_WINDOWS_BUILD (build folder), ZOLT_WINEPREFIX
 # (default build/wineprefix), ZOLT_CORPUS (default ../shared/corpus), ZOLT_BIG_MIB (size of
-# the large member of the abort tests, default 512).
+# the large member of the abort tests, default 256).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -23,13 +23,23 @@ done
 
 export WINEPREFIX=${ZOLT_WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=-all
-# No .NET or HTML installer prompts, and no menu entries on the host for the test shortcuts.
-export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
-mkdir -p "$WINEPREFIX"
+# No .NET or HTML installer prompts, no menu entries on the host for the test shortcuts, and
+# no debugger that would keep a crashed process alive.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+if [ ! -d "$WINEPREFIX/drive_c" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  # Wine links the user's Desktop, Documents, ... to the host's home folder; the tests
+  # create shortcuts and must stay inside the prefix.
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
+  done
+  wineserver -w
+fi
 
 work=$(mktemp -d /tmp/zolt-wine.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-python3 "$here/make_cases.py" "$stub" "$driver" "$corpus" "$work" "${ZOLT_BIG_MIB:-512}"
+python3 "$here/make_cases.py" "$stub" "$driver" "$corpus" "$work" "${ZOLT_BIG_MIB:-256}"
 cp "$driver" "$work/driver.exe"
 
 # One X server and one wineserver for all scenarios.
