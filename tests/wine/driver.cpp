@@ -6,6 +6,7 @@
 // back through IShellLinkW) and whether the configured program was started.
 //
 //   driver.exe WORKDIR CORPUS_FILES [SCENARIO...]      (all scenarios when none is named)
+//   driver.exe --screenshots WORKDIR                   (used by tools/screenshots.sh)
 //
 // A copy of this program named launched.exe is packed into the test archives as the
 // "program to run": started that way, it only records its current directory in
@@ -646,6 +647,48 @@ const Scenario kScenarios[] = {
     {L"close-during-run", scenarioCloseDuringRun},
 };
 
+// ---------------------------------------------------------------- screenshots
+
+// Waits until the file named by path exists (tools/screenshots.sh creates it after taking a
+// picture).
+void waitForFile(const wstring& path, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  while (!exists(path) && GetTickCount() - start < milliseconds) Sleep(50);
+}
+
+// Tells the screenshot script where a window is (x y width height) and waits for its picture.
+void offerForPicture(HWND window, const wchar_t* name) {
+  RECT frame;
+  GetWindowRect(window, &frame);
+  char text[64];
+  const int n = std::snprintf(text, sizeof text, "%ld %ld %ld %ld\n", frame.left, frame.top, frame.right - frame.left,
+                              frame.bottom - frame.top);
+  const wstring base = g_workDir + L"\\" + name;
+  writeWholeFile(base + L".tmp", text, n);
+  MoveFileW((base + L".tmp").c_str(), (base + L".ready").c_str());
+  waitForFile(base + L".taken", 30000);
+}
+
+// Drives the "shots" case for tools/screenshots.sh: the dialog as it opens, then the progress
+// window part-way through the large member; then the run is aborted.
+int takeScreenshots() {
+  const wstring run = freshRunFolder(L"shots");
+  Child child = launch(L"shots", run);
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return waitExit(child, 1000), 1;
+  Sleep(500);  // let it paint
+  offerForPicture(dialog, L"dialog");
+  click(dialog, IDOK);
+  HWND window = waitForWindow(child, isProgressWindow);
+  if (!window) return waitExit(child, 1000), 1;
+  HWND bar = FindWindowExW(window, nullptr, PROGRESS_CLASSW, nullptr);
+  const DWORD start = GetTickCount();
+  while (sendTo(bar, PBM_GETPOS) < 40 && GetTickCount() - start < 30000 && !hasExited(child)) Sleep(5);
+  offerForPicture(window, L"progress");
+  sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
+  return waitExit(child) == 0 ? 0 : 1;
+}
+
 // Started by the stub as its program to run: record the current directory and end.
 bool runAsLaunchedProgram() {
   wchar_t self[MAX_PATH] = {};
@@ -663,8 +706,12 @@ bool runAsLaunchedProgram() {
 
 int wmain(int argc, wchar_t** argv) {
   if (runAsLaunchedProgram()) return 0;
+  if (argc == 3 && lstrcmpW(argv[1], L"--screenshots") == 0) {
+    g_workDir = argv[2];
+    return takeScreenshots();
+  }
   if (argc < 3) {
-    std::fputs("usage: driver.exe WORKDIR CORPUS_FILES [SCENARIO...]\n", stderr);
+    std::fputs("usage: driver.exe WORKDIR CORPUS_FILES [SCENARIO...] | driver.exe --screenshots WORKDIR\n", stderr);
     return 2;
   }
   g_workDir = argv[1];

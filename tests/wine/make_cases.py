@@ -130,6 +130,12 @@ def main():
     write_case(work, stub, "crc",
                settings_block(target="bin\\launched.exe", startmenu=2, desktop=2, sendto=2,
                               program="bin\\launched.exe", name="crc-test"), [launched, damaged[:-1]])
+    # For tools/screenshots.sh: a dialog with every kind of check box, and a long path.
+    write_case(work, stub, "shots",
+               settings_block(title="サンプル インストーラ", program_files=True, destination="Zolt\\サンプル",
+                              target="bin\\launched.exe", startmenu=3, desktop=1, sendto=2),
+               [member("documents/manuals/japanese/setup-guide/readme.txt", b"readme\r\n"),
+                zero_member("data/archives/large-sample-data/big.bin", big_mib << 20)])
     for name, shortcut in (("abort", "abort-test"), ("close", "close-test")):
         write_case(work, stub, name,
                    settings_block(title="中断テスト", target="bin\\launched.exe", startmenu=2,
