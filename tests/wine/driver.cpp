@@ -403,6 +403,20 @@ void scenarioDialogOptions() {
   const wstring shown = textOf(GetDlgItem(dialog, IDC_DEST_EDIT));
   expect(lstrcmpiW(shown.c_str(), (run + L"\\preset1").c_str()) == 0,
          L"relative preset destination shown under the current directory (is " + shown + L")");
+  const struct {
+    int id;
+    const wchar_t* text;
+  } texts[] = {{0xFFFF, L"解凍先ﾌｫﾙﾀﾞ(&D):"},
+               {1001, L"参照(&R)"},
+               {IDC_STARTMENU, L"スタートメニューに登録する(&M)"},
+               {IDC_DESKTOP, L"デスクトップにショートカットを作成する(&D)"},
+               {IDC_SENDTO, L"「送る」に登録する(&T)"},
+               {IDOK, L"OK"},
+               {IDCANCEL, L"キャンセル"}};
+  for (const auto& control : texts) {
+    const wstring shownText = textOf(GetDlgItem(dialog, control.id));
+    expect(shownText == control.text, wstring(L"control text ") + control.text + L" (is " + shownText + L")");
+  }
   expectBox(dialog, IDC_STARTMENU, 3, L"Start-menu");
   expectBox(dialog, IDC_DESKTOP, 2, L"desktop");
   expectBox(dialog, IDC_SENDTO, 1, L"Send-To");
