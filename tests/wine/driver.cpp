@@ -483,12 +483,13 @@ void scenarioCancel() {
   expect(folderEntries(run).empty(), L"nothing extracted or created after cancel");
 }
 
-// A destination below an existing file, and an empty one: "フォルダを作成できません", nothing
-// extracted, exit code 0.
+// "フォルダを作成できません", nothing extracted, exit code 0, for: a destination below an
+// existing file; an existing file itself (nothing needs creating, but the folder cannot be
+// entered: the run must not go on in the previous current directory); an empty text.
 void scenarioCannotCreate() {
   const wstring run = freshRunFolder(L"nocreate");
   writeWholeFile(run + L"\\blocker", "x", 1);
-  for (const wstring& typed : {run + L"\\blocker\\sub", wstring()}) {
+  for (const wstring& typed : {run + L"\\blocker\\sub", run + L"\\blocker", wstring()}) {
     Child child = launch(L"nocreate", run);
     HWND dialog = waitForDialog(child);
     if (!dialog) {
