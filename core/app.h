@@ -18,7 +18,6 @@ struct SfxApp {
   void* mainWindow = nullptr;   // HWND of the progress window (Windows only)
   void* textLine = nullptr;     // HWND of the member path line
   void* abortButton = nullptr;  // HWND of the abort button
-  uint32_t headerCursor = 0;    // read position inside the header reader's buffer
   WideString currentOutputPath;  // file being written, relative to the destination
   WideString destinationFolder;  // the working destination
   SfxSettings settings;

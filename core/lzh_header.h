@@ -27,9 +27,16 @@ struct LzhHeader {
   void reset();
 };
 
-// Reads the next member header from the application's archive file. True: the record holds
-// the member and the file stands on its packed data. False: end of archive or a failure
-// (the reader has shown its own message where it has one).
+enum class HeaderOutcome {
+  member,        // the record holds the next member; the file stands on its packed data
+  endOfArchive,  // the end-of-archive byte 0, or the file ends where a header would begin
+  rejected,      // a damaged, truncated or unsupported header; the reader has said so
+};
+
+// Reads the next member header from the application's archive file.
+HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header);
+// readMemberHeader == member: true when the record holds a member; false at the end of the
+// archive or on a rejected header.
 bool readHeader(SfxApp& app, LzhHeader& header);
 
 // Sum of the original sizes of all members from the current position on (mod 2^32); the

@@ -1,6 +1,7 @@
 // Writers used by `zsfx make` and `zsfx pack`: the settings block and LZH archives of a folder.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -37,3 +38,56 @@ struct PackOptions {
 // to out. False with a message naming the file on failure.
 bool packFolder(const std::filesystem::path& folder, const PackOptions& options, std::FILE* out,
                 std::string& error);
+
+// --- Lower level: one member's packed data, and an archive written member by member ---
+
+// Packs data with -lh5-, -lh6- or -lh7- (any decoder of the method reads it back); for lh0 the
+// bytes themselves. Sizes up to 4 GiB - 128 KiB (the archive's size fields are 32 bits).
+std::vector<uint8_t> encodeStaticHuffman(PackMethod method, PackLevel level, const uint8_t* data,
+                                         size_t size);
+inline std::vector<uint8_t> encodeStaticHuffman(PackMethod method, PackLevel level,
+                                                const std::vector<uint8_t>& data) {
+  return encodeStaticHuffman(method, level, data.data(), data.size());
+}
+
+// CRC-16/ARC as the archive headers carry it (reflected 0xA001, initial 0).
+uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc = 0);
+
+// Writes level-2 member headers and packed data to a file, then the end-of-archive byte.
+// Paths are relative, UTF-16, with "/" between parts.
+class LzhArchiveWriter {
+ public:
+  explicit LzhArchiveWriter(std::FILE* out) : out_(out) {}
+
+  // A "-lhd-" entry, so that the folder exists after extraction even when it is empty.
+  bool addDirectory(const std::u16string& path, int64_t modificationTime, std::string& error);
+  // One file member: packed with options.method, or stored (-lh0-) when that is not smaller.
+  bool addFile(const std::u16string& path, const uint8_t* data, size_t size, int64_t modificationTime,
+               const PackOptions& options, std::string& error);
+  // The end-of-archive byte; call once after the last member.
+  bool finish(std::string& error);
+
+  uint64_t bytesWritten() const { return written_; }
+
+ private:
+  bool writeMember(const std::u16string& path, bool isDirectory, const char* method, uint32_t originalSize,
+                   uint16_t crc, int64_t modificationTime, const uint8_t* packed, size_t packedSize,
+                   std::string& error);
+  bool put(const uint8_t* bytes, size_t count, std::string& error);
+
+  std::FILE* out_;
+  uint64_t written_ = 0;
+};
+
+// The level-2 header of one member (exposed for tests). False with a message when the path
+// does not fit in the 4096 bytes a header may take.
+struct MemberHeaderFields {
+  std::u16string path;  // relative, "/" between parts; for a directory the folder itself
+  bool isDirectory = false;
+  char method[6] = "-lh0-";
+  uint32_t packedSize = 0;
+  uint32_t originalSize = 0;
+  uint16_t crc = 0;
+  int64_t modificationTime = 0;
+};
+bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& out, std::string& error);

@@ -3,7 +3,7 @@
 #
 #   tests/wine/run.sh [SCENARIO...]
 #
-# Needs the windows preset built (build/windows: ui/stub.exe, tests/wine/driver.exe), wine,
+# Needs the windows preset built (build/windows/bin: stub.exe, driver.exe), wine,
 # xvfb-run and python3. Environment: ZOLT_WINDOWS_BUILD (build folder), ZOLT_WINEPREFIX
 # (default build/wineprefix), ZOLT_CORPUS (default ../shared/corpus), ZOLT_BIG_MIB (size of
 # the large member of the abort tests, default 256).
@@ -12,8 +12,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=${ZOLT_WINDOWS_BUILD:-$root/build/windows}
 corpus=${ZOLT_CORPUS:-$root/../shared/corpus}
-stub=$build/ui/stub.exe
-driver=$build/tests/wine/driver.exe
+stub=$build/bin/stub.exe
+driver=$build/bin/driver.exe
 
 # Missing prerequisites skip the tests (exit code 77 for CTest), except in CI.
 skip() {

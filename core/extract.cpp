@@ -1,0 +1,155 @@
+// The extraction run: every member of the archive in turn, into the current directory.
+#include "core/extract.h"
+
+#include "core/app.h"
+#include "core/output_paths.h"
+#include "core/run_observer.h"
+#include "core/settings.h"
+#include "decode/frame.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr char16_t kCorruptedBefore[] = u"ファイル ";
+constexpr char16_t kCorruptedAfter[] = u" が壊れています。";
+constexpr char16_t kFolderClashText[] = u"を解凍できません。同名のフォルダが存在します。";
+constexpr char16_t kMethodNotBuiltText[] = u": this build cannot decode the member's method yet";
+
+void showWarning(const WideString& text) {
+  if (g_runObserver != nullptr) g_runObserver->showMessage(text.c_str(), MessageKind::warning);
+}
+
+// The decoder's verdict on a member that ran to its end without an abort.
+bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString& path,
+                         const DecodeResult& result) {
+  switch (result.status) {
+    case DecodeStatus::writeFailed:
+      showSystemError(result.systemError, BOX_WARNING);
+      return false;
+    case DecodeStatus::methodNotBuilt: {
+      WideString text(path);
+      text.appendText(kMethodNotBuiltText);
+      showWarning(text);
+      return false;
+    }
+    case DecodeStatus::damaged:
+      app.errorFlag = 1;
+      showWarning(corruptedFileText(path));
+      return false;
+    case DecodeStatus::ok:
+    case DecodeStatus::aborted:
+      break;
+  }
+  if (header.hasCrc != 0 && result.crc != header.crc) {
+    app.errorFlag = 1;
+    showWarning(corruptedFileText(path));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+WideString corruptedFileText(const WideString& path) {
+  WideString text(kCorruptedBefore);
+  text.append(path);
+  text.appendText(kCorruptedAfter);
+  return text;
+}
+
+bool checkFolderClash(SfxApp& /*app*/, const WideString& path) {
+  const uint32_t attributes = platform::getFileAttributes(path.c_str());
+  if (attributes == platform::INVALID_ATTRIBUTES || (attributes & platform::ATTRIBUTE_DIRECTORY) == 0) {
+    return false;
+  }
+  WideString text(path);
+  text.appendChar(u' ');
+  text.appendText(kFolderClashText);
+  showWarning(text);
+  return true;
+}
+
+void setMemberTime(const WideString& path, const LzhHeader& header) {
+  // A file whose time cannot be set is still a good file.
+  platform::setFileTimes(path.c_str(), header.time);
+}
+
+void notifyShellCreated(SfxApp& app, const WideString& storedPath) {
+  WideString item(app.destinationFolder);
+  if (item.isEmpty()) item = currentDirectoryPath();
+  item.ensureTrailingChar(u'\\');
+  item.append(storedPath);
+  item.replaceSeparators(u'\\');
+  platform::shellNotifyCreated(item.c_str());
+}
+
+bool extractMember(SfxApp& app, LzhHeader& header) {
+  WideString path(header.path);
+  makeSafeMemberPath(path);
+
+  const int method = findMethodNumber(header.method);
+  if (method < 0) return true;  // an unknown method is skipped without a word
+
+  if (method == METHOD_DIRECTORY) {
+    // A folder that exists already is what a directory entry asks for: no warning.
+    platform::deleteFile(path.c_str());
+    if (createFolderChain(path.c_str())) return true;
+    showLastError();
+    return false;
+  }
+
+  // A folder in the way: warn, then the file cannot be created over it and the member fails
+  // with the system's own words.
+  checkFolderClash(app, path);
+  platform::deleteFile(path.c_str());
+  std::unique_ptr<FileObject> output = openOutputFile(path.c_str(), platform::GENERIC_WRITE_ACCESS, 0,
+                                                      platform::DISPOSITION_CREATE_ALWAYS);
+  if (output == nullptr || !output->isOpen()) {
+    showLastError();
+    return false;
+  }
+  const DecodeResult result =
+      decodeMember(app, output.get(), header.originalSize, header.packedSize, path, method);
+  output->close();
+  output.reset();
+
+  if (g_runFlag.load() == 0) {
+    platform::deleteFile(path.c_str());
+    return false;
+  }
+  if (!acceptDecodedMember(app, header, path, result)) return false;
+  setMemberTime(path, header);
+  // Complete: a later abort must not take this file for the partial one.
+  app.currentOutputPath.clear();
+  return true;
+}
+
+void extractionWorker(SfxApp* app) {
+  buildCrcTable();
+  g_totalBytes = sumOriginalSizes(*app);
+  LzhHeader header;
+  for (;;) {
+    const HeaderOutcome outcome = readMemberHeader(*app, header);
+    if (outcome != HeaderOutcome::member) {
+      // A rejected header is a failed run, not the end of the archive.
+      if (outcome == HeaderOutcome::rejected) app->errorFlag = 1;
+      break;
+    }
+    const int64_t memberStart = app->archiveFile->tell();
+    if (g_runObserver != nullptr) {
+      const WideString announced(header.path);
+      g_runObserver->memberAnnounced(announced.c_str());
+    }
+    if (!extractMember(*app, header)) {
+      app->errorFlag = 1;
+      break;
+    }
+    notifyShellCreated(*app, header.path);
+    // The packed size is unsigned: members of 2 GiB and more lie ahead, not behind.
+    app->archiveFile->seek(memberStart + static_cast<int64_t>(header.packedSize), platform::SEEK_FROM_BEGIN);
+    g_doneBytes += header.originalSize;
+  }
+  const bool aborted = g_runFlag.load() == 0;
+  header.path.clear();
+  if (g_runObserver != nullptr) g_runObserver->runEnded(aborted);
+}

@@ -1,0 +1,3 @@
+#include "core/run_observer.h"
+
+RunObserver* g_runObserver = nullptr;

@@ -1,0 +1,190 @@
+// Level-2 LZH member headers and the archive writer.
+//
+// A level-2 header is one length-prefixed record: a 26-byte base (total header length,
+// method, packed and original size, Unix time, attribute, level 2, CRC-16 of the data,
+// OS id, length of the first extended header) followed by extended headers, each a type
+// byte, its data and the length of the next one (0 ends the chain).
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "pack/pack.h"
+
+namespace {
+
+constexpr size_t kMaxHeaderBytes = 4096;  // what an extracting reader buffers for one header
+constexpr uint8_t kOsMsDos = 'M';  // the attribute byte is an MS-DOS attribute
+constexpr uint8_t kAttributeArchive = 0x20;
+constexpr uint8_t kAttributeDirectory = 0x10;
+
+constexpr uint8_t kExtCommon = 0x00;        // CRC-16 of the whole header
+constexpr uint8_t kExtAnsiName = 0x01;
+constexpr uint8_t kExtAnsiDirectory = 0x02;  // parts separated and ended by 0xFF
+constexpr uint8_t kExtUnicodeName = 0x44;
+constexpr uint8_t kExtUnicodeDirectory = 0x45;  // parts separated and ended by "/"
+
+constexpr std::array<uint16_t, 256> makeCrcTable() {
+  std::array<uint16_t, 256> table{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t x = i;
+    for (int k = 0; k < 8; ++k) x = (x & 1) ? (x >> 1) ^ 0xA001 : x >> 1;
+    table[i] = static_cast<uint16_t>(x);
+  }
+  return table;
+}
+constexpr std::array<uint16_t, 256> kCrcTable = makeCrcTable();
+
+void putLe16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void putLe32(std::vector<uint8_t>& out, uint32_t v) {
+  putLe16(out, v & 0xFFFF);
+  putLe16(out, v >> 16);
+}
+void patchLe16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+  out[at] = static_cast<uint8_t>(v);
+  out[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+bool isAscii(const std::u16string& text) {
+  return std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x20 && c < 0x7F; });
+}
+
+// Appends one extended header. The length field in front of it already sits at the end of
+// `out` (in the base header or the previous extended header); it is patched here.
+void appendExtended(std::vector<uint8_t>& out, uint8_t type, const std::vector<uint8_t>& data) {
+  patchLe16(out, out.size() - 2, static_cast<uint32_t>(data.size() + 3));
+  out.push_back(type);
+  out.insert(out.end(), data.begin(), data.end());
+  putLe16(out, 0);  // the next length: none yet
+}
+
+std::vector<uint8_t> utf16le(const std::u16string& text) {
+  std::vector<uint8_t> bytes;
+  for (char16_t c : text) putLe16(bytes, c);
+  return bytes;
+}
+
+}  // namespace
+
+uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc) {
+  for (size_t i = 0; i < size; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ data[i]) & 0xFF]);
+  return crc;
+}
+
+bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& out, std::string& error) {
+  // Split "a/b/c" into the folder part "a/b/" and the name "c"; a directory entry carries
+  // its whole path as folder and no name.
+  std::u16string folder, name;
+  if (fields.isDirectory) {
+    folder = fields.path + u"/";
+  } else {
+    const size_t slash = fields.path.rfind(u'/');
+    if (slash != std::u16string::npos) folder = fields.path.substr(0, slash + 1);
+    name = fields.path.substr(slash == std::u16string::npos ? 0 : slash + 1);
+  }
+
+  std::vector<uint8_t> h;
+  putLe16(h, 0);  // total length, patched below
+  h.insert(h.end(), fields.method, fields.method + 5);
+  putLe32(h, fields.packedSize);
+  putLe32(h, fields.originalSize);
+  // The time field is read back as a signed 32-bit Unix time.
+  const int64_t time = std::clamp<int64_t>(fields.modificationTime, INT32_MIN, INT32_MAX);
+  putLe32(h, static_cast<uint32_t>(time));
+  h.push_back(fields.isDirectory ? kAttributeDirectory : kAttributeArchive);
+  h.push_back(2);  // level
+  putLe16(h, fields.crc);
+  h.push_back(kOsMsDos);
+  putLe16(h, 0);  // first extended header length
+
+  const size_t commonAt = h.size();
+  appendExtended(h, kExtCommon, {0, 0});  // header CRC, filled in last
+  // Tools that know only the byte-string names still find ASCII paths; the UTF-16 headers
+  // below take precedence where both are read.
+  if (isAscii(name)) appendExtended(h, kExtAnsiName, std::vector<uint8_t>(name.begin(), name.end()));
+  if (!folder.empty() && isAscii(folder)) {
+    std::vector<uint8_t> bytes(folder.begin(), folder.end());
+    std::replace(bytes.begin(), bytes.end(), uint8_t('/'), uint8_t(0xFF));
+    appendExtended(h, kExtAnsiDirectory, bytes);
+  }
+  if (!name.empty()) appendExtended(h, kExtUnicodeName, utf16le(name));
+  if (!folder.empty()) appendExtended(h, kExtUnicodeDirectory, utf16le(folder));
+
+  // The first byte of a header is never 0: a reader takes 0 there for the end of the archive.
+  if ((h.size() & 0xFF) == 0) h.push_back(0);
+  if (h.size() > kMaxHeaderBytes) {
+    error = "path too long for an archive header (" + std::to_string(fields.path.size()) +
+            " UTF-16 units; the header would take " + std::to_string(h.size()) + " of at most " +
+            std::to_string(kMaxHeaderBytes) + " bytes)";
+    return false;
+  }
+  patchLe16(h, 0, static_cast<uint32_t>(h.size()));
+  const uint16_t headerCrc = lzhCrc16(h.data(), h.size());
+  patchLe16(h, commonAt + 1, headerCrc);
+  out = std::move(h);
+  return true;
+}
+
+bool LzhArchiveWriter::put(const uint8_t* bytes, size_t count, std::string& error) {
+  if (count != 0 && std::fwrite(bytes, 1, count, out_) != count) {
+    error = std::string("cannot write the archive: ") + std::strerror(errno);
+    return false;
+  }
+  written_ += count;
+  return true;
+}
+
+bool LzhArchiveWriter::writeMember(const std::u16string& path, bool isDirectory, const char* method,
+                                   uint32_t originalSize, uint16_t crc, int64_t modificationTime,
+                                   const uint8_t* packed, size_t packedSize, std::string& error) {
+  MemberHeaderFields fields;
+  fields.path = path;
+  fields.isDirectory = isDirectory;
+  std::memcpy(fields.method, method, 5);
+  fields.packedSize = static_cast<uint32_t>(packedSize);
+  fields.originalSize = originalSize;
+  fields.crc = crc;
+  fields.modificationTime = modificationTime;
+  std::vector<uint8_t> header;
+  if (!encodeMemberHeader(fields, header, error)) return false;
+  return put(header.data(), header.size(), error) && put(packed, packedSize, error);
+}
+
+bool LzhArchiveWriter::addDirectory(const std::u16string& path, int64_t modificationTime, std::string& error) {
+  return writeMember(path, true, "-lhd-", 0, 0, modificationTime, nullptr, 0, error);
+}
+
+bool LzhArchiveWriter::addFile(const std::u16string& path, const uint8_t* data, size_t size,
+                               int64_t modificationTime, const PackOptions& options, std::string& error) {
+  // The match finder keeps positions plus one window in 32 bits.
+  constexpr size_t kMaxMemberBytes = 0xFFFFFFFFu - (1u << 17);
+  if (size > kMaxMemberBytes) {
+    error = "file too large for an LZH member (" + std::to_string(size) + " bytes; at most " +
+            std::to_string(kMaxMemberBytes) + ")";
+    return false;
+  }
+  const uint16_t crc = lzhCrc16(data, size);
+  if (options.method != PackMethod::lh0 && size != 0) {
+    std::vector<uint8_t> packed = encodeStaticHuffman(options.method, options.level, data, size);
+    if (packed.size() < size) {
+      const char* id = options.method == PackMethod::lh5   ? "-lh5-"
+                       : options.method == PackMethod::lh6 ? "-lh6-"
+                                                           : "-lh7-";
+      return writeMember(path, false, id, static_cast<uint32_t>(size), crc, modificationTime, packed.data(),
+                         packed.size(), error);
+    }
+  }
+  return writeMember(path, false, "-lh0-", static_cast<uint32_t>(size), crc, modificationTime, data, size, error);
+}
+
+bool LzhArchiveWriter::finish(std::string& error) {
+  const uint8_t end = 0;
+  if (!put(&end, 1, error)) return false;
+  if (std::fflush(out_) != 0) {
+    error = std::string("cannot write the archive: ") + std::strerror(errno);
+    return false;
+  }
+  return true;
+}

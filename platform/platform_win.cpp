@@ -1,0 +1,168 @@
+// The platform layer on Windows: each operation is the Win32 call of the same job. wchar_t
+// is 16 bits here, so the engine's UTF-16 text is handed over as it is.
+#include <windows.h>
+#include <shlobj.h>
+#include <sys/utime.h>
+#include <time.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Win32 text is UTF-16");
+
+const wchar_t* wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+wchar_t* wide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
+
+HANDLE toHandle(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
+
+UINT g_codePage = CP_ACP;
+
+bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// Without a long-path prefix Win32 resolves a path only when its full form fits in
+// MAX_PATH. Checked here so that the member fails with "file name too long" rather than a
+// misleading "path not found", and so that no name is ever cut short.
+bool fitsInMaxPath(const char16_t* path) {
+  uint32_t length = 0;
+  while (path[length] != 0) ++length;
+  if (length >= 4 && isSeparator(path[0]) && isSeparator(path[1]) && path[2] == u'?' && isSeparator(path[3])) {
+    return true;  // \\?\ paths are not limited to MAX_PATH
+  }
+  const bool absolute = (length >= 2 && path[1] == u':') || (length >= 1 && isSeparator(path[0]));
+  uint64_t full = length;
+  if (!absolute) {
+    wchar_t current[MAX_PATH_UNITS];
+    DWORD currentLength = GetCurrentDirectoryW(MAX_PATH_UNITS, current);
+    if (currentLength == 0) return true;  // let the system report its own failure
+    if (currentLength >= MAX_PATH_UNITS) return false;
+    full += currentLength + (current[currentLength - 1] == L'\\' ? 0 : 1);
+  }
+  if (full + 1 <= MAX_PATH_UNITS) return true;
+  SetLastError(ERROR_FILENAME_EXCED_RANGE);
+  return false;
+}
+
+}  // namespace
+
+FileHandle openFile(const char16_t* path, uint32_t access, uint32_t shareMode, uint32_t disposition,
+                    uint32_t flags) {
+  if (!fitsInMaxPath(path)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return kInvalidHandle;
+  }
+  HANDLE h = CreateFileW(wide(path), access, shareMode, nullptr, disposition, flags, nullptr);
+  return reinterpret_cast<FileHandle>(h);
+}
+
+int32_t readFile(FileHandle h, void* buffer, uint32_t count) {
+  // The result is a signed 32-bit count, so one call reads at most 2^31 - 1 bytes.
+  if (count > 0x7FFFFFFFu) count = 0x7FFFFFFFu;
+  DWORD got = 0;
+  if (!ReadFile(toHandle(h), buffer, count, &got, nullptr)) return -1;
+  return static_cast<int32_t>(got);
+}
+
+bool writeFile(FileHandle h, const void* buffer, uint32_t count) {
+  DWORD written = 0;
+  if (!WriteFile(toHandle(h), buffer, count, &written, nullptr)) return false;
+  if (written != count) {
+    SetLastError(ERROR_DISK_FULL);
+    return false;
+  }
+  return true;
+}
+
+bool seekFile(FileHandle h, int64_t distance, int moveMethod, int64_t* newPosition) {
+  LARGE_INTEGER move;
+  move.QuadPart = distance;
+  LARGE_INTEGER result;
+  if (!SetFilePointerEx(toHandle(h), move, &result, moveMethod == SEEK_FROM_BEGIN ? FILE_BEGIN : FILE_CURRENT)) {
+    return false;
+  }
+  if (newPosition != nullptr) *newPosition = result.QuadPart;
+  return true;
+}
+
+void closeFile(FileHandle h) { CloseHandle(toHandle(h)); }
+
+bool deleteFile(const char16_t* path) { return DeleteFileW(wide(path)) != 0; }
+
+uint32_t getFileAttributes(const char16_t* path) { return GetFileAttributesW(wide(path)); }
+
+bool createDirectory(const char16_t* path) {
+  if (!fitsInMaxPath(path)) return false;
+  return CreateDirectoryW(wide(path), nullptr) != 0;
+}
+
+bool setFileTimes(const char16_t* path, int64_t unixTime) {
+  __utimbuf64 times;
+  times.actime = unixTime;
+  times.modtime = unixTime;
+  return _wutime64(wide(path), &times) == 0;
+}
+
+uint32_t getCurrentDirectory(char16_t* buffer, uint32_t capacity) {
+  return GetCurrentDirectoryW(capacity, wide(buffer));
+}
+
+bool setCurrentDirectory(const char16_t* path) { return SetCurrentDirectoryW(wide(path)) != 0; }
+
+uint32_t lastError() { return GetLastError(); }
+void setLastError(uint32_t code) { SetLastError(code); }
+bool isAlreadyExistsError(uint32_t code) { return code == ERROR_ALREADY_EXISTS; }
+uint32_t pathTooLongError() { return ERROR_FILENAME_EXCED_RANGE; }
+
+uint32_t systemErrorText(uint32_t code, char16_t* buffer, uint32_t capacity) {
+  if (buffer == nullptr || capacity == 0) return 0;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), wide(buffer), capacity, nullptr);
+  if (length == 0) {
+    buffer[0] = 0;
+    return 0;
+  }
+  while (length > 0 && (buffer[length - 1] == u'\r' || buffer[length - 1] == u'\n')) --length;
+  buffer[length] = 0;
+  return length;
+}
+
+void setAnsiCodePage(uint32_t codePage) { g_codePage = codePage; }
+uint32_t ansiCodePage() { return g_codePage; }
+
+uint32_t ansiToWide(const char* text, char16_t* out, uint32_t capacity) {
+  // Without MB_ERR_INVALID_CHARS an undefined byte becomes the code page's default
+  // character instead of failing the whole name.
+  const int n = MultiByteToWideChar(g_codePage, 0, text, -1, wide(out), static_cast<int>(capacity));
+  return n > 0 ? static_cast<uint32_t>(n) : 0;
+}
+
+int32_t timezoneOffsetSeconds() {
+  // msvcrt.dll, which mingw-w64 links against, has no _get_timezone; the _timezone variable
+  // it exports holds the same value after _tzset.
+  _tzset();
+  return static_cast<int32_t>(_timezone);
+}
+
+uint32_t moduleFileName(char16_t* buffer, uint32_t capacity) {
+  return GetModuleFileNameW(nullptr, wide(buffer), capacity);
+}
+
+uint64_t availablePhysicalMemory() {
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) return 0;
+  return status.ullAvailPhys;
+}
+
+bool shellFolderPath(int csidl, char16_t* buffer) {
+  PIDLIST_ABSOLUTE items = nullptr;
+  if (FAILED(SHGetFolderLocation(nullptr, csidl, nullptr, 0, &items)) || items == nullptr) return false;
+  const BOOL found = SHGetPathFromIDListW(items, wide(buffer));
+  ILFree(items);
+  return found != FALSE;
+}
+
+void shellNotifyCreated(const char16_t* path) { SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, wide(path), nullptr); }
+
+}  // namespace platform

@@ -1,0 +1,80 @@
+#include "support/zsfx_runner.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::string quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+const char* wineExe() {
+  const char* exe = std::getenv("ZOLT_ZSFX_EXE");
+  return (exe && *exe) ? exe : nullptr;
+}
+
+}  // namespace
+
+bool zsfxUnderWine() { return wineExe() != nullptr; }
+
+std::string zsfxPath(const std::string& hostPath) {
+  if (!zsfxUnderWine()) return hostPath;
+  std::string path = std::filesystem::absolute(hostPath).string();
+  for (char& c : path) c = (c == '/') ? '\\' : c;
+  return "Z:" + path;
+}
+
+ZsfxRun runZsfx(const std::vector<std::string>& args) {
+  static int counter = 0;
+  const std::string base = std::filesystem::temp_directory_path().string() + "/zsfx-run-" +
+                           std::to_string(getpid()) + "-" + std::to_string(counter++);
+  std::string command = "TZ=UTC ";
+  if (const char* exe = wineExe()) {
+    command += "WINEDEBUG=-all wine " + quote(exe);
+  } else {
+    command += quote(ZOLT_ZSFX_PATH);
+  }
+  for (const std::string& arg : args) command += " " + quote(arg);
+  command += " >" + quote(base + ".out") + " 2>" + quote(base + ".err") + " </dev/null";
+  const int status = std::system(command.c_str());
+  ZsfxRun run;
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = slurp(base + ".out");
+  run.err = slurp(base + ".err");
+  std::remove((base + ".out").c_str());
+  std::remove((base + ".err").c_str());
+  return run;
+}
+
+std::string sharedDir() {
+  const std::string dir = ZOLT_SHARED_DIR;
+  struct stat info;
+  if (stat((dir + "/corpus/manifest.json").c_str(), &info) == 0) return dir;
+  return "";
+}
+
+std::string makeTempDir(const std::string& tag) {
+  std::string pattern = std::filesystem::temp_directory_path().string() + "/zolt-" + tag + "-XXXXXX";
+  if (!mkdtemp(pattern.data())) return "";
+  return pattern;
+}
+
+std::vector<unsigned char> readFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

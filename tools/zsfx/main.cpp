@@ -1,0 +1,73 @@
+// zsfx: makes self-extracting LZH files and lists, tests and extracts them with the stub's
+// own extraction code.
+#include <string>
+
+#include "tools/zsfx/commands.h"
+#include "tools/zsfx/text.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
+namespace {
+
+const char kUsage[] =
+    "usage: zsfx list FILE [--json] [--codepage N]\n"
+    "       zsfx test FILE [--codepage N]\n"
+    "       zsfx extract FILE [-C DIR] [--codepage N]\n"
+    "       zsfx settings FILE\n"
+    "       zsfx make -o OUT.exe [--stub STUB.exe] (--archive IN.lzh | --from DIR)\n"
+    "                 [--method lh0|lh5|lh6|lh7] [--level fast|normal|best]\n"
+    "                 [--title T] [--dest D] [--program-files] [--shortcut-target P]\n"
+    "                 [--startmenu V] [--desktop V] [--sendto V] [--run P] [--shortcut-name N]\n"
+    "                 [--no-settings]        (V: off, on, ask-on, ask-off)\n"
+    "       zsfx pack OUT.lzh DIR [--method lh0|lh5|lh6|lh7] [--level fast|normal|best]\n"
+    "FILE is a self-extracting file or a plain LZH archive.\n"
+    "Exit status: 0 all good, 1 a member failed, 2 bad usage or not an archive.\n";
+
+int zsfxMain(const Arguments& all) {
+  if (all.empty()) return usageError("no command given");
+  const std::string command = toUtf8(all[0]);
+  const Arguments args(all.begin() + 1, all.end());
+  if (command == "list") return runList(args);
+  if (command == "test") return runTest(args);
+  if (command == "extract") return runExtract(args);
+  if (command == "settings") return runSettings(args);
+  if (command == "make") return runMake(args);
+  if (command == "pack") return runPack(args);
+  if (command == "--help" || command == "-h" || command == "help") {
+    printOut(kUsage);
+    return EXIT_OK;
+  }
+  return usageError("unknown command " + command);
+}
+
+}  // namespace
+
+int usageError(const std::string& message) {
+  printErr("zsfx: " + message + "\n" + kUsage);
+  return EXIT_USAGE;
+}
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  // Output is UTF-8 bytes with "\n" line ends, the same as on Linux, also when redirected.
+  SetConsoleOutputCP(CP_UTF8);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  Arguments args;
+  for (int i = 1; i < argc; ++i) {
+    std::wstring arg(argv[i]);
+    args.emplace_back(arg.begin(), arg.end());
+  }
+  return zsfxMain(args);
+}
+#else
+int main(int argc, char** argv) {
+  Arguments args;
+  for (int i = 1; i < argc; ++i) args.push_back(fromUtf8(argv[i]));
+  return zsfxMain(args);
+}
+#endif
