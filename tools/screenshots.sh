@@ -21,7 +21,7 @@ for tool in wine xvfb-run import convert python3; do
 done
 work=$(mktemp -d /tmp/zolt-shots.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-python3 "$root/tests/wine/make_cases.py" "$build/bin/stub.exe" "$build/bin/driver.exe" "$corpus" "$work" 256
+python3 "$root/tests/wine/make_cases.py" "$build/bin/zoltsfx-stub.exe" "$build/bin/driver.exe" "$corpus" "$work" 256
 cp "$build/bin/driver.exe" "$work/driver.exe"
 
 xvfb-run -a -s "-screen 0 800x600x24" sh -c '
