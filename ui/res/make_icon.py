@@ -18,8 +18,8 @@ import zlib
 SIZES = (16, 24, 32, 48)
 SUPERSAMPLE = 8
 
-BOX_TOP = (0x3C, 0x8D, 0xDC)     # lid band and upper body
-BOX_BOTTOM = (0x1F, 0x5B, 0xA8)  # lower body
+LID = (0x3C, 0x8D, 0xDC)
+BODY = (0x1F, 0x5B, 0xA8)
 LID_EDGE = (0x16, 0x47, 0x88)    # the line under the lid
 ARROW = (0xFF, 0xFF, 0xFF)
 
@@ -56,9 +56,8 @@ def sample(u, v):
     if inside_rounded_rect(u, v, 0.06, 0.14, 0.94, 0.94, 0.10):
         if 0.33 <= v <= 0.37:
             return LID_EDGE, 1.0
-        t = (v - 0.14) / 0.80
-        colour = tuple(round(a + (b - a) * t) for a, b in zip(BOX_TOP, BOX_BOTTOM))
-        return colour, 1.0
+        # Flat colours: they look clean at 16 pixels and compress to a few hundred bytes.
+        return (LID if v < 0.35 else BODY), 1.0
     return (0, 0, 0), 0.0
 
 
