@@ -16,7 +16,7 @@ void fileStem(const wchar_t* path, wchar_t (&stem)[MAX_PATH]) {
   for (const wchar_t* p = path; *p; ++p) {
     if (*p == L'\\' || *p == L'/' || *p == L':') name = p + 1;
   }
-  lstrcpynW(stem, name, MAX_PATH);
+  copyText(stem, name, MAX_PATH);
   wchar_t* dot = nullptr;
   for (wchar_t* p = stem + 1; *p; ++p) {
     if (*p == L'.') dot = p;
@@ -33,11 +33,7 @@ bool specialFolderPath(HWND owner, int csidl, wchar_t (&path)[MAX_PATH]) {
   if (FAILED(located) || !items) return false;
   path[0] = 0;
   const bool converted = SHGetPathFromIDListW(items, path);
-  IMalloc* allocator = nullptr;
-  if (SUCCEEDED(SHGetMalloc(&allocator))) {
-    allocator->Free(items);
-    allocator->Release();
-  }
+  ILFree(items);  // frees with the shell's allocator
   return converted && path[0];
 }
 
@@ -50,13 +46,13 @@ void saveShortcut(SfxApp& app, int csidl, IShellLinkW* link, IPersistFile* file)
   const SfxSettings& settings = app.settings;
   wchar_t name[MAX_PATH];
   if (!settings.shortcutName.isEmpty()) {
-    lstrcpynW(name, asWide(settings.shortcutName.c_str()), MAX_PATH);
+    copyText(name, asWide(settings.shortcutName.c_str()), MAX_PATH);
   } else {
     fileStem(asWide(settings.shortcutTarget.c_str()), name);
   }
   if (!name[0]) return;
   wchar_t target[MAX_PATH] = {};
-  lstrcpynW(target, asWide(app.destinationFolder.c_str()), MAX_PATH);
+  copyText(target, asWide(app.destinationFolder.c_str()), MAX_PATH);
   appendBackslash(target);
   // A path cut short would name another file: such a shortcut is not made either.
   if (!appendToPath(linkPath, L"\\") || !appendToPath(linkPath, name) || !appendToPath(linkPath, L".lnk") ||
@@ -97,7 +93,7 @@ void makeShortcuts(SfxApp& app) {
 void runProgram(SfxApp& app) {
   // The started program inherits the current directory: the destination folder.
   wchar_t path[MAX_PATH] = {};
-  lstrcpynW(path, asWide(app.destinationFolder.c_str()), MAX_PATH);
+  copyText(path, asWide(app.destinationFolder.c_str()), MAX_PATH);
   if (!appendToPath(path, L"\\") || !appendToPath(path, asWide(app.settings.programToRun.c_str()))) return;
   ShellExecuteW(static_cast<HWND>(app.mainWindow), nullptr, path, nullptr, nullptr, SW_SHOWNORMAL);
 }

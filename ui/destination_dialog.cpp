@@ -42,7 +42,7 @@ void makeFullPath(wchar_t (&path)[MAX_PATH]) {
   if (path[0] == 0 || isFullyQualified(path)) return;
   wchar_t full[MAX_PATH];
   const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
-  if (length > 0 && length < MAX_PATH) lstrcpyW(path, full);
+  if (length > 0 && length < MAX_PATH) copyText(path, full, MAX_PATH);
 }
 
 void onInitDialog(HWND dialog, SfxApp* app) {
@@ -50,7 +50,7 @@ void onInitDialog(HWND dialog, SfxApp* app) {
   const SfxSettings& settings = app->settings;
   SetWindowTextW(dialog, asWide(settings.title.c_str()));
   g_folderText[0] = 0;
-  lstrcpynW(g_folderText, asWide(settings.destination.c_str()), MAX_PATH);
+  copyText(g_folderText, asWide(settings.destination.c_str()), MAX_PATH);
   SetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText);
   for (const OptionBox& box : kOptionBoxes) {
     const uint8_t option = settings.*box.option;
@@ -87,19 +87,15 @@ void onOk(HWND dialog) {
 void onBrowse(HWND dialog) {
   // The browser is a COM object user; initialise the apartment for it on this thread.
   const bool comReady = SUCCEEDED(CoInitialize(nullptr));
-  IMalloc* allocator = nullptr;
-  if (SUCCEEDED(SHGetMalloc(&allocator))) {
-    wchar_t displayName[MAX_PATH];
-    BROWSEINFOW info = {};
-    info.hwndOwner = dialog;
-    info.pszDisplayName = displayName;
-    info.lpszTitle = L"解凍先フォルダの指定";
-    info.ulFlags = BIF_RETURNONLYFSDIRS;
-    if (LPITEMIDLIST items = SHBrowseForFolderW(&info)) {
-      if (SHGetPathFromIDListW(items, g_folderText)) SetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText);
-      allocator->Free(items);
-    }
-    allocator->Release();
+  wchar_t displayName[MAX_PATH];
+  BROWSEINFOW info = {};
+  info.hwndOwner = dialog;
+  info.pszDisplayName = displayName;
+  info.lpszTitle = L"解凍先フォルダの指定";
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  if (LPITEMIDLIST items = SHBrowseForFolderW(&info)) {
+    if (SHGetPathFromIDListW(items, g_folderText)) SetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText);
+    ILFree(items);  // the shell allocator's Free, as the engine frees its item lists too
   }
   if (comReady) CoUninitialize();
 }
@@ -135,9 +131,9 @@ bool ensureDestination(SfxApp& app, const wchar_t* folder) {
   wchar_t chain[MAX_PATH];
   // The folder with a trailing backslash must fit the buffer; a longer text cannot name a
   // folder that SetCurrentDirectoryW accepts anyway.
-  bool ok = lstrlenW(folder) < MAX_PATH - 1;
+  bool ok = textLength(folder) < MAX_PATH - 1;
   if (ok) {
-    lstrcpyW(chain, folder);
+    copyText(chain, folder, MAX_PATH);
     appendBackslash(chain);
     // A folder that was created but cannot be entered is a failure too: the worker writes
     // into the current directory, which would still be the previous one.

@@ -4,8 +4,7 @@
 // itself when it is loaded; the static start-up code of mingw-w64 adds only what the stub
 // does not need (argument parsing, floating-point set-up, TLS callbacks, pseudo-relocations
 // for imported data), some 6 KB of a stub that must stay small. What remains to do here:
-// run the static constructors, call wWinMain as the runtime would, and end the process with
-// its result.
+// run the static constructors, call wWinMain, and end the process with its result.
 #include <windows.h>
 
 #include <cstddef>
@@ -25,7 +24,12 @@ void runStaticConstructors() {
 }
 }  // namespace
 
+// The linker's symbol at the start of the image: the module handle of the program.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 extern "C" void stubEntry() {
   runStaticConstructors();
-  ExitProcess(static_cast<UINT>(wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOWDEFAULT)));
+  // The stub uses neither its command line nor the show command.
+  const auto instance = reinterpret_cast<HINSTANCE>(&__ImageBase);
+  ExitProcess(static_cast<UINT>(wWinMain(instance, nullptr, nullptr, SW_SHOWDEFAULT)));
 }

@@ -191,8 +191,8 @@ void showMemberPath(SfxApp& app, const wchar_t* path) {
   if (!dc) return;  // the line keeps its previous text
   // A path too long for the buffer keeps its end, where the member's own name is.
   wchar_t text[MAX_PATH] = {};
-  const int length = lstrlenW(path);
-  lstrcpynW(text, length < MAX_PATH ? path : path + (length - (MAX_PATH - 1)), MAX_PATH);
+  const int length = textLength(path);
+  copyText(text, length < MAX_PATH ? path : path + (length - (MAX_PATH - 1)), MAX_PATH);
   RECT client;
   GetClientRect(textLine, &client);
   // Measure with the font the line draws with, not the DC's default system font, or the
