@@ -544,6 +544,65 @@ void scenarioCrcError() {
   expect(launchedRecord(run + L"\\bin", 2000).empty(), L"no program after a failed run");
 }
 
+// Points a shell folder of the machine somewhere that does not exist, for one scenario.
+class ShellFolderOverride {
+ public:
+  ShellFolderOverride(const wchar_t* name, const wchar_t* path) : name_(name) {
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
+                  KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
+    DWORD size = sizeof saved_;
+    saved_[0] = 0;
+    if (RegQueryValueExW(key_, name, nullptr, &savedType_, reinterpret_cast<BYTE*>(saved_), &size) != ERROR_SUCCESS) {
+      savedType_ = 0;
+    }
+    savedSize_ = size;
+    RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), (lstrlenW(path) + 1) * sizeof(wchar_t));
+  }
+  ~ShellFolderOverride() {
+    if (savedType_) {
+      RegSetValueExW(key_, name_, 0, savedType_, reinterpret_cast<const BYTE*>(saved_), savedSize_);
+    } else {
+      RegDeleteValueW(key_, name_);
+    }
+    RegCloseKey(key_);
+  }
+
+ private:
+  const wchar_t* name_;
+  HKEY key_ = nullptr;
+  DWORD savedType_ = 0, savedSize_ = 0;
+  wchar_t saved_[MAX_PATH];
+};
+
+// Special folders that cannot be located: the common programs folder falls back to the
+// user's own, and a desktop that cannot be located gets no shortcut (with an empty folder
+// path the shortcut would land at the root of the current drive).
+void scenarioNoSpecialFolder() {
+  const wstring name = L"nofolder-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"nofolder");
+  const wstring rootLink = run.substr(0, 2) + L"\\" + name + L".lnk";
+  DeleteFileW(rootLink.c_str());
+  {
+    ShellFolderOverride programs(L"Common Programs", L"Q:\\nowhere\\programs");
+    ShellFolderOverride desktop(L"Common Desktop", L"Q:\\nowhere\\desktop");
+    LPITEMIDLIST items = nullptr;
+    const HRESULT located = SHGetSpecialFolderLocation(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, &items);
+    if (SUCCEEDED(located)) ILFree(items);
+    expect(FAILED(located), L"the common desktop cannot be located now");
+    Child child = launch(L"nofolder", run);
+    HWND dialog = waitForDialog(child);
+    if (dialog) click(dialog, IDOK);
+    expect(waitExit(child) == 0, L"exit code 0");
+  }
+  const wstring target = run + L"\\bin\\launched.exe";
+  expectShortcut(CSIDL_PROGRAMS, name, true, target, run);
+  expect(!exists(rootLink), L"no shortcut at the root of the drive: " + rootLink);
+  DeleteFileW(rootLink.c_str());
+  expectShortcut(CSIDL_COMMON_DESKTOPDIRECTORY, name, false, L"", L"");
+  deleteShortcuts(name);
+}
+
 // Starts the large-member case, confirms the dialog and waits until the progress window shows
 // big.bin. Returns the progress window, or null.
 HWND runUntilBigMember(Child& child) {
@@ -701,6 +760,7 @@ const Scenario kScenarios[] = {
     {L"cancel", scenarioCancel},
     {L"cannot-create", scenarioCannotCreate},
     {L"crc-error", scenarioCrcError},
+    {L"no-special-folder", scenarioNoSpecialFolder},
     {L"abort", scenarioAbort},
     {L"close-during-run", scenarioCloseDuringRun},
     {L"zsfx-made", scenarioZsfxMade},

@@ -136,6 +136,8 @@ def main():
     write_case(work, stub, "crc",
                settings_block(target="bin\\launched.exe", startmenu=2, desktop=2, sendto=2,
                               program="bin\\launched.exe", name="crc-test"), [launched, damaged[:-1]])
+    write_case(work, stub, "nofolder",
+               settings_block(target="bin\\launched.exe", startmenu=2, desktop=2, name="nofolder-test"), basic)
     # For tools/screenshots.sh: a dialog with every kind of check box, and a long path.
     write_case(work, stub, "shots",
                settings_block(title="サンプル インストーラ", program_files=True, destination="Zolt\\サンプル",
