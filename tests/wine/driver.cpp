@@ -370,6 +370,23 @@ wstring launchedRecord(const wstring& folder, DWORD milliseconds) {
 
 // ---------------------------------------------------------------- scenarios
 
+// The stub without any payload: start-up fails without a window or a message.
+void scenarioNoPayload() {
+  const wstring run = freshRunFolder(L"nopayload");
+  wstring commandLine = L"\"" + g_workDir + L"\\stub.exe\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  Child child;
+  child.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, run.c_str(),
+                                 &startup, &child.info);
+  expect(child.started, L"the bare stub starts");
+  HWND window = waitForWindow(child, [](HWND w) { return IsWindowVisible(w) != FALSE; }, 3000);
+  expect(window == nullptr, L"no window without a payload");
+  const long code = waitExit(child, 10000);
+  expect(code != 0 && code != -1, L"start-up fails with a non-zero exit code (" + std::to_wstring(code) + L")");
+  expect(folderEntries(run).empty(), L"nothing extracted");
+}
+
 // A payload whose settings block is the single byte 0: no dialog, everything into the
 // current directory, exit code 0.
 void scenarioNoSettings() {
@@ -635,12 +652,17 @@ void scenarioAbort() {
   const wstring name = L"abort-test";
   deleteShortcuts(name);
   const wstring run = freshRunFolder(L"abort");
+  SetCursorPos(300, 200);  // the window is placed by the pointer
   Child child = launch(L"abort", run);
   if (HWND window = runUntilBigMember(child)) {
     expect(textOf(window) == L"中断テスト", L"the progress window takes the settings' title (is " + textOf(window) + L")");
     RECT frame;
     GetWindowRect(window, &frame);
     expect(frame.right - frame.left == 220 && frame.bottom - frame.top == 100, L"progress window is 220 x 100");
+    const POINT cursor = {300, 200};  // set before the start, see below
+    expect(frame.left == cursor.x - 110 && frame.top == cursor.y + 32,
+           L"progress window centred under the pointer (at " + std::to_wstring(frame.left) + L"," +
+               std::to_wstring(frame.top) + L", pointer " + std::to_wstring(cursor.x) + L"," + std::to_wstring(cursor.y) + L")");
     HWND abortButton = GetDlgItem(window, IDC_ABORT);
     expect(textOf(abortButton) == L"中止", L"abort button says 中止");
     HWND bar = FindWindowExW(window, nullptr, PROGRESS_CLASSW, nullptr);
@@ -753,6 +775,7 @@ struct Scenario {
 
 const Scenario kScenarios[] = {
     {L"resources", scenarioResources},
+    {L"no-payload", scenarioNoPayload},
     {L"nosettings", scenarioNoSettings},
     {L"methods", scenarioMethods},
     {L"dialog-options", scenarioDialogOptions},
