@@ -75,6 +75,8 @@ void onStart(HWND window) {
     DestroyWindow(window);  // cancelled, destination not creatable, or no dialog at all
     return;
   }
+  // A WM_CLOSE sent to the hidden owner while the dialog was up has destroyed both.
+  if (!IsWindow(window)) return;
   SetWindowTextW(window, asWide(app.settings.title.c_str()));
   ShowWindow(window, SW_SHOW);
   if (!ensureDestination(app, asWide(app.destinationFolder.c_str()))) {
@@ -93,6 +95,7 @@ void onStart(HWND window) {
 // WM_SFX_DONE and WM_SFX_ABORTED: the worker's last act. Wait for the thread to return (it
 // does nothing after posting), then finish the run and close.
 void onRunEnded(HWND window, bool aborted) {
+  if (!g_worker) return;  // not from our worker: any program can post to a window
   WaitForSingleObject(g_worker, INFINITE);
   CloseHandle(g_worker);
   g_worker = nullptr;

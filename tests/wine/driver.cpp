@@ -521,6 +521,19 @@ void scenarioCancel() {
   expect(folderEntries(run).empty(), L"nothing extracted or created after cancel");
 }
 
+// WM_CLOSE to the hidden main window while the dialog is up: the program ends, nothing is
+// extracted and no worker is started on a destroyed window.
+void scenarioCloseDuringDialog() {
+  const wstring run = freshRunFolder(L"closedialog");
+  Child child = launch(L"cancel", run);
+  if (waitForDialog(child)) {
+    HWND main = waitForWindow(child, [](HWND w) { return className(w) == L"ZOLTSFXCLASS"; });
+    if (expect(main != nullptr, L"the hidden main window exists")) PostMessageW(main, WM_CLOSE, 0, 0);
+  }
+  expect(waitExit(child, 20000) == 0, L"exit code 0");
+  expect(folderEntries(run).empty(), L"nothing extracted after closing during the dialog");
+}
+
 // "フォルダを作成できません", nothing extracted, exit code 0, for: a destination below an
 // existing file; an existing file itself (nothing needs creating, but the folder cannot be
 // entered: the run must not go on in the previous current directory); an empty text.
@@ -781,6 +794,7 @@ const Scenario kScenarios[] = {
     {L"dialog-options", scenarioDialogOptions},
     {L"dialog-relative", scenarioDialogRelative},
     {L"cancel", scenarioCancel},
+    {L"close-during-dialog", scenarioCloseDuringDialog},
     {L"cannot-create", scenarioCannotCreate},
     {L"crc-error", scenarioCrcError},
     {L"no-special-folder", scenarioNoSpecialFolder},
