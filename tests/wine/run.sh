@@ -61,7 +61,11 @@ fi
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
   work=$0 corpus=$1
   shift
+  # Japanese dialog texts, and window frames that Wine draws itself (no window manager),
+  # as in the screenshots.
   wine reg add "HKCU\\Software\\Wine\\Fonts\\Replacements" /v "MS UI Gothic" /d "IPAGothic" /f >/dev/null 2>&1
+  wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1
+  wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f >/dev/null 2>&1
   wine "$work/driver.exe" "$(winepath -w "$work")" "$(winepath -w "$corpus/files")" "$@"
   status=$?
   wineserver -k 2>/dev/null || true
