@@ -651,6 +651,35 @@ HWND runUntilBigMember(Child& child) {
   return nullptr;
 }
 
+// A destination relative to Program Files, and a member path too wide for the text line,
+// which is shown shortened with an ellipsis (the "shots" case of the screenshots).
+void scenarioMemberPath() {
+  const wstring run = freshRunFolder(L"memberpath");
+  const wstring dest = specialFolder(CSIDL_PROGRAM_FILES) + L"\\Zolt\\サンプル";
+  Child child = launch(L"shots", run);
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return (void)waitExit(child, 1000);
+  const wstring shown = textOf(GetDlgItem(dialog, IDC_DEST_EDIT));
+  expect(lstrcmpiW(shown.c_str(), dest.c_str()) == 0, L"destination based on Program Files (is " + shown + L")");
+  click(dialog, IDOK);
+  HWND window = waitForWindow(child, isProgressWindow);
+  if (expect(window != nullptr, L"the progress window appears")) {
+    HWND line = FindWindowExW(window, nullptr, L"Static", nullptr);
+    wstring text;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 30000 && !hasExited(child) && text.find(L"big.bin") == wstring::npos) {
+      text = textOf(line);
+      Sleep(1);
+    }
+    expect(text.find(L"...") != wstring::npos && text.size() >= 7 && text.compare(text.size() - 7, 7, L"big.bin") == 0,
+           L"the long path is shortened with an ellipsis, keeping the name (shows " + text + L")");
+    sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
+  }
+  expect(waitExit(child) == 0, L"exit code 0");
+  expect(exists(dest + L"\\documents\\manuals\\japanese\\setup-guide\\readme.txt"), L"first member extracted under Program Files");
+  removeTree(specialFolder(CSIDL_PROGRAM_FILES) + L"\\Zolt");
+}
+
 void expectStoppedAtBigMember(const wstring& run, const wstring& shortcutName) {
   expectCorpusFile(run, L"one.txt");
   expect(exists(run + L"\\bin\\launched.exe"), L"members before the large one stay");
@@ -800,6 +829,7 @@ const Scenario kScenarios[] = {
     {L"no-special-folder", scenarioNoSpecialFolder},
     {L"abort", scenarioAbort},
     {L"close-during-run", scenarioCloseDuringRun},
+    {L"member-path", scenarioMemberPath},
     {L"zsfx-made", scenarioZsfxMade},
 };
 
