@@ -27,5 +27,7 @@ struct SfxApp {
 // Opens the program's own file, moves to the payload and reads the settings block.
 bool openPayload(SfxApp& app);
 // The same for a self-extracting file named by path (used by zsfx): the payload offset is
-// found from the file's own PE headers.
+// found from the file's own PE headers (findPayloadOffset). A file that cannot be opened or
+// positioned shows the system error; a file that is no PE image, or has nothing behind its
+// image, fails without a message.
 bool openPayloadFrom(SfxApp& app, const char16_t* path);

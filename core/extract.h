@@ -7,9 +7,11 @@
 
 struct SfxApp;
 
-// The worker thread's body. Ends with g_runObserver->runEnded.
+// The worker thread's body. Sets app->errorFlag when a member fails or a header is rejected,
+// and ends with g_runObserver->runEnded(aborted).
 void extractionWorker(SfxApp* app);
-// One member; false stops the run.
+// One member; false stops the run (after the failure has been shown). A member that
+// completes clears app.currentOutputPath, so only a partial file is ever named there.
 bool extractMember(SfxApp& app, LzhHeader& header);
 // True, after a warning, when a folder named path exists.
 bool checkFolderClash(SfxApp& app, const WideString& path);

@@ -260,9 +260,10 @@ int64_t dosTimeToUnixTime(uint32_t dosTime) {
   // indexing outside the table.
   if (month < 1) month = 1;
   if (month > 12) month = 12;
-  // Every fourth year is a leap year, which holds for the whole MS-DOS range up to 2099.
+  // Every fourth year is a leap year up to 2099; 2100, inside the MS-DOS range, is not.
   int64_t days = (year - 1970) * 365 + (year - 1969) / 4 + kDaysBeforeMonth[month - 1] + (day - 1);
   if (year % 4 == 0 && month >= 3) ++days;
+  if (year > 2100 || (year == 2100 && month >= 3)) --days;
   // Kept in 64 bits: MS-DOS dates run to 2107, past the end of a signed 32-bit time.
   return ((days * 24 + hours) * 60 + minutes) * 60 + seconds + platform::timezoneOffsetSeconds();
 }

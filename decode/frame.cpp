@@ -7,6 +7,7 @@
 
 #include "core/app.h"
 #include "core/run_observer.h"
+#include "decode/crc16_fast.h"
 #include "decode/frame_internal.h"
 #include "platform/platform.h"
 
@@ -75,7 +76,10 @@ int findMethodNumber(const uint8_t id[5]) {
 
 void buildCrcTable() { g_crcTable = makeCrcTable(); }
 
+// Whole chunks go through the block CRC (the same CRC, many bytes per step); the table
+// above stays the one-byte form that the run builds.
 uint16_t crc16Update(uint16_t crc, const uint8_t* bytes, size_t count) {
+  if (count >= 64) return crc16Blocks(crc, bytes, count);
   for (size_t i = 0; i < count; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ g_crcTable[(crc ^ bytes[i]) & 0xFF]);
   return crc;
 }

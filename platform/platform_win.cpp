@@ -21,38 +21,82 @@ UINT g_codePage = CP_ACP;
 
 bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-// Without a long-path prefix Win32 resolves a path only when its full form fits in
-// MAX_PATH. Checked here so that the member fails with "file name too long" rather than a
-// misleading "path not found", and so that no name is ever cut short.
-bool fitsInMaxPath(const char16_t* path) {
-  uint32_t length = 0;
-  while (path[length] != 0) ++length;
-  if (length >= 4 && isSeparator(path[0]) && isSeparator(path[1]) && path[2] == u'?' && isSeparator(path[3])) {
-    return true;  // \\?\ paths are not limited to MAX_PATH
-  }
-  const bool absolute = (length >= 2 && path[1] == u':') || (length >= 1 && isSeparator(path[0]));
-  uint64_t full = length;
-  if (!absolute) {
+// Win32 resolves a path without a prefix only when its full form fits in MAX_PATH. A longer
+// path is handed over as \\?\<full path>: the prefix lifts the limit to 32767 units but also
+// turns off the system's own clean-up, so "/" becomes "\" and "." components are dropped here.
+// Member paths reach this point already made safe, so ".." does not occur; a path that still
+// holds one, or a long UNC path, fails as too long rather than being resolved by hand.
+class SystemPath {
+ public:
+  explicit SystemPath(const char16_t* path) : path_(wide(path)) {
+    uint32_t length = 0;
+    while (path[length] != 0) ++length;
+    const bool prefixed = length >= 4 && isSeparator(path[0]) && isSeparator(path[1]) && path[2] == u'?';
+    const bool driveAbsolute = length >= 3 && path[1] == u':' && isSeparator(path[2]);
+    const bool rooted = length >= 1 && isSeparator(path[0]);
+    if (prefixed) return;
     wchar_t current[MAX_PATH_UNITS];
-    DWORD currentLength = GetCurrentDirectoryW(MAX_PATH_UNITS, current);
-    if (currentLength == 0) return true;  // let the system report its own failure
-    if (currentLength >= MAX_PATH_UNITS) return false;
-    full += currentLength + (current[currentLength - 1] == L'\\' ? 0 : 1);
+    DWORD currentLength = 0;
+    if (!driveAbsolute) {
+      currentLength = GetCurrentDirectoryW(MAX_PATH_UNITS, current);
+      if (currentLength == 0 || currentLength >= MAX_PATH_UNITS) return;  // the system reports it
+    }
+    if (currentLength + 1 + length + 1 <= MAX_PATH_UNITS) return;
+    if (rooted || (length >= 2 && path[1] == u':' && !driveAbsolute) || !buildExtended(current, currentLength, path)) {
+      path_ = nullptr;
+    }
   }
-  if (full + 1 <= MAX_PATH_UNITS) return true;
-  SetLastError(ERROR_FILENAME_EXCED_RANGE);
-  return false;
-}
+  ~SystemPath() { delete[] extended_; }
+  SystemPath(const SystemPath&) = delete;
+  SystemPath& operator=(const SystemPath&) = delete;
+
+  // The path to hand to Win32, or null (last error set) when it cannot be expressed.
+  const wchar_t* get() const {
+    if (path_ == nullptr) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return path_;
+  }
+
+ private:
+  bool buildExtended(const wchar_t* base, DWORD baseLength, const char16_t* path) {
+    uint32_t length = 0;
+    while (path[length] != 0) ++length;
+    const uint32_t capacity = 4 + baseLength + 1 + length + 1;
+    if (capacity > 32767) return false;
+    extended_ = new wchar_t[capacity];
+    uint32_t at = 0;
+    for (const wchar_t* p = L"\\\\?\\"; *p; ++p) extended_[at++] = *p;
+    for (DWORD i = 0; i < baseLength; ++i) extended_[at++] = base[i];
+    if (baseLength > 0 && extended_[at - 1] != L'\\') extended_[at++] = L'\\';
+    // Copy component by component: "." disappears, ".." cannot be expressed.
+    uint32_t i = 0;
+    while (i < length) {
+      uint32_t end = i;
+      while (end < length && !isSeparator(path[end])) ++end;
+      const uint32_t size = end - i;
+      if (size == 2 && path[i] == u'.' && path[i + 1] == u'.') return false;
+      if (size > 0 && !(size == 1 && path[i] == u'.')) {
+        if (extended_[at - 1] != L'\\') extended_[at++] = L'\\';
+        for (uint32_t k = i; k < end; ++k) extended_[at++] = static_cast<wchar_t>(path[k]);
+      }
+      if (end < length && end + 1 == length) extended_[at++] = L'\\';  // keep a trailing separator
+      i = end + 1;
+    }
+    extended_[at] = 0;
+    path_ = extended_;
+    return true;
+  }
+
+  const wchar_t* path_;
+  wchar_t* extended_ = nullptr;
+};
 
 }  // namespace
 
 FileHandle openFile(const char16_t* path, uint32_t access, uint32_t shareMode, uint32_t disposition,
                     uint32_t flags) {
-  if (!fitsInMaxPath(path)) {
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return kInvalidHandle;
-  }
-  HANDLE h = CreateFileW(wide(path), access, shareMode, nullptr, disposition, flags, nullptr);
+  const SystemPath systemPath(path);
+  if (systemPath.get() == nullptr) return kInvalidHandle;
+  HANDLE h = CreateFileW(systemPath.get(), access, shareMode, nullptr, disposition, flags, nullptr);
   return reinterpret_cast<FileHandle>(h);
 }
 
@@ -87,20 +131,27 @@ bool seekFile(FileHandle h, int64_t distance, int moveMethod, int64_t* newPositi
 
 void closeFile(FileHandle h) { CloseHandle(toHandle(h)); }
 
-bool deleteFile(const char16_t* path) { return DeleteFileW(wide(path)) != 0; }
+bool deleteFile(const char16_t* path) {
+  const SystemPath systemPath(path);
+  return systemPath.get() != nullptr && DeleteFileW(systemPath.get()) != 0;
+}
 
-uint32_t getFileAttributes(const char16_t* path) { return GetFileAttributesW(wide(path)); }
+uint32_t getFileAttributes(const char16_t* path) {
+  const SystemPath systemPath(path);
+  return systemPath.get() != nullptr ? GetFileAttributesW(systemPath.get()) : INVALID_FILE_ATTRIBUTES;
+}
 
 bool createDirectory(const char16_t* path) {
-  if (!fitsInMaxPath(path)) return false;
-  return CreateDirectoryW(wide(path), nullptr) != 0;
+  const SystemPath systemPath(path);
+  return systemPath.get() != nullptr && CreateDirectoryW(systemPath.get(), nullptr) != 0;
 }
 
 bool setFileTimes(const char16_t* path, int64_t unixTime) {
   __utimbuf64 times;
   times.actime = unixTime;
   times.modtime = unixTime;
-  return _wutime64(wide(path), &times) == 0;
+  const SystemPath systemPath(path);
+  return systemPath.get() != nullptr && _wutime64(systemPath.get(), &times) == 0;
 }
 
 uint32_t getCurrentDirectory(char16_t* buffer, uint32_t capacity) {

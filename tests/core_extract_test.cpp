@@ -340,3 +340,20 @@ TEST_F(ExtractionRun, PackedSizeAbove2GiBSkipsForward) {
   EXPECT_EQ(observer.announced, (std::vector<std::u16string>{u"huge.bin"}));
   EXPECT_EQ(app.errorFlag, 0);
 }
+
+TEST_F(ExtractionRun, PathTooLongForTheSystemFailsItsMember) {
+  // A name of 300 units: too long for a Linux folder entry, so the member fails with the
+  // system's "file name too long" instead of being cut to another name.
+  Member longName = stored("", bytesOf("x"));
+  longName.ext = {unicodeNameExt(std::u16string(300, u'n') + u".txt")};
+  run(encodeArchive({longName, stored("later.txt", bytesOf("y"))}));
+  EXPECT_EQ(observer.systemErrors, (std::vector<uint32_t>{platform::pathTooLongError()}));
+  EXPECT_EQ(app.errorFlag, 1);
+  EXPECT_TRUE(filesUnder(destination).empty());
+}
+
+TEST_F(ExtractionRun, CorruptedTextShowsTheWholePath) {
+  const WideString longPath(std::u16string(400, u'p').c_str());
+  const WideString text = corruptedFileText(longPath);
+  EXPECT_EQ(std::u16string(text.c_str()), u"ファイル " + std::u16string(400, u'p') + u" が壊れています。");
+}

@@ -1,0 +1,167 @@
+// The decoder frame: method list, CRC-16, progress, and the stored copy.
+#include "decode/frame.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/app.h"
+#include "core/run_observer.h"
+#include "support/lzh_test_archive.h"
+
+using namespace lzhtest;
+
+namespace {
+
+struct ProgressRecorder : RunObserver {
+  std::vector<uint32_t> percents;
+  bool abortOnProgress = false;
+  void memberAnnounced(const char16_t*) override {}
+  void progressPercent(uint32_t percent) override {
+    percents.push_back(percent);
+    if (abortOnProgress) g_runFlag = 0;
+  }
+  void showMessage(const char16_t*, MessageKind) override {}
+  void showSystemError(uint32_t, uint32_t) override {}
+  void runEnded(bool) override {}
+};
+
+class Frame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_runObserver = &recorder;
+    g_runFlag = 1;
+    g_totalBytes = 0;
+    g_doneBytes = 0;
+    g_lastPercent = 0;
+    buildCrcTable();
+  }
+  void TearDown() override {
+    g_runObserver = nullptr;
+    g_runFlag = 1;
+  }
+
+  // Copies a stored member of the given bytes (archive holding them plus extra) into "out".
+  DecodeResult store(const Bytes& archive, uint32_t size, int method = METHOD_LH0) {
+    app.archiveFile = openBytes(scratch, "archive", archive);
+    output = std::make_unique<FileObject>();
+    output->open((scratch.path() / "out").u16string().c_str(), platform::GENERIC_WRITE_ACCESS, 0,
+                 platform::DISPOSITION_CREATE_ALWAYS, platform::ATTRIBUTE_NORMAL);
+    const WideString path(u"out");
+    DecodeResult result = decodeMember(app, output.get(), size, size, path, method);
+    output->close();
+    return result;
+  }
+
+  ScratchFolder scratch;
+  SfxApp app;
+  std::unique_ptr<FileObject> output;
+  ProgressRecorder recorder;
+};
+
+}  // namespace
+
+TEST(MethodList, NumbersArePositions) {
+  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lh0-")), 0);
+  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lh7-")), 7);
+  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lzs-")), 8);
+  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lz4-")), 10);
+  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lhd-")), 11);
+  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-pm2-")), -1);
+  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-LH0-")), -1);
+  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lh8-")), -1);
+}
+
+TEST(Crc16, ArcCheckValues) {
+  buildCrcTable();
+  const std::string check = "123456789";
+  EXPECT_EQ(crc16Update(0, reinterpret_cast<const uint8_t*>(check.data()), check.size()), 0xBB3D);
+  EXPECT_EQ(crc16Update(0, nullptr, 0), 0);
+  // Folding in pieces is the same as at once.
+  const Bytes data = patternBytes(5000);
+  const uint16_t whole = crc16Update(0, data.data(), data.size());
+  const uint16_t pieces = crc16Update(crc16Update(0, data.data(), 1234), data.data() + 1234, data.size() - 1234);
+  EXPECT_EQ(whole, pieces);
+}
+
+TEST_F(Frame, ProgressIsSentOnlyWhenThePercentageChanges) {
+  g_totalBytes = 1000;
+  reportProgress(500);
+  reportProgress(501);
+  reportProgress(509);
+  EXPECT_EQ(recorder.percents, (std::vector<uint32_t>{50}));
+  g_totalBytes = 1001;
+  g_lastPercent = 0;
+  reportProgress(1001);  // 1001 / (1001 / 100) = 100
+  g_doneBytes = 1000;
+  reportProgress(1001);  // 2001 / 10: not clamped
+  EXPECT_EQ(recorder.percents, (std::vector<uint32_t>{50, 100, 200}));
+  g_totalBytes = 0;
+  reportProgress(5);
+  EXPECT_EQ(recorder.percents.size(), 3u);
+}
+
+TEST_F(Frame, StoredCopyIsExactAndReportsPerChunk) {
+  for (uint32_t size : {0u, 1u, 2048u, 2049u, 10000u}) {
+    recorder.percents.clear();
+    g_lastPercent = 0;
+    g_totalBytes = size;
+    Bytes archive = patternBytes(size, size);
+    const Bytes expected = archive;
+    archive.push_back(0x55);  // the next header must not be copied
+    const DecodeResult result = store(archive, size);
+    EXPECT_EQ(result.status, DecodeStatus::ok) << size;
+    EXPECT_EQ(result.crc, crc16Update(0, expected.data(), expected.size())) << size;
+    EXPECT_EQ(readFileBytes(scratch.path() / "out"), expected) << size;
+    const size_t chunks = (size + 2047) / 2048;
+    EXPECT_LE(recorder.percents.size(), chunks) << size;
+    // Whole done / (total / 100) may pass 100 for totals above 1000; the bar clamps it.
+    if (size != 0) {
+      EXPECT_GE(recorder.percents.back(), 100u) << size;
+    }
+  }
+  EXPECT_TRUE(app.currentOutputPath.equals(u"out"));
+}
+
+TEST_F(Frame, Lz4IsStoredToo) {
+  const Bytes data = bytesOf("stored under -lz4-");
+  const DecodeResult result = store(data, static_cast<uint32_t>(data.size()), METHOD_LZ4);
+  EXPECT_EQ(result.status, DecodeStatus::ok);
+  EXPECT_EQ(readFileBytes(scratch.path() / "out"), data);
+}
+
+TEST_F(Frame, ShortReadIsDamage) {
+  const Bytes data = patternBytes(3000);
+  const DecodeResult result = store(data, 5000);
+  EXPECT_EQ(result.status, DecodeStatus::damaged);
+  // The whole first chunk was written before the archive ran out.
+  EXPECT_EQ(readFileBytes(scratch.path() / "out").size(), 2048u);
+}
+
+TEST_F(Frame, AbortStopsAfterTheCurrentChunk) {
+  recorder.abortOnProgress = true;
+  g_totalBytes = 100000;
+  const DecodeResult result = store(patternBytes(100000), 100000);
+  EXPECT_EQ(result.status, DecodeStatus::aborted);
+  EXPECT_EQ(readFileBytes(scratch.path() / "out").size(), 2048u);
+}
+
+TEST_F(Frame, FailedWriteCarriesTheSystemError) {
+  app.archiveFile = openBytes(scratch, "archive", patternBytes(4096));
+  FileObject full;
+  full.open(u"/dev/full", platform::GENERIC_WRITE_ACCESS, 0, platform::DISPOSITION_OPEN_EXISTING, 0x80);
+  if (!full.isOpen()) GTEST_SKIP() << "/dev/full is not available";
+  const DecodeResult result = decodeMember(app, &full, 4096, 4096, WideString(u"full"), METHOD_LH0);
+  full.close();
+  EXPECT_EQ(result.status, DecodeStatus::writeFailed);
+  EXPECT_EQ(result.systemError, static_cast<uint32_t>(ENOSPC));
+}
+
+TEST_F(Frame, NoOutputOrNoBytesGivesAnEmptyResult) {
+  app.archiveFile = openBytes(scratch, "archive", patternBytes(10));
+  const DecodeResult result = decodeMember(app, nullptr, 10, 10, WideString(u"x"), METHOD_LH0);
+  EXPECT_EQ(result.status, DecodeStatus::ok);
+  EXPECT_EQ(result.crc, 0);
+  EXPECT_EQ(app.archiveFile->tell(), 0);
+}

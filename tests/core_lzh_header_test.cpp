@@ -1,0 +1,332 @@
+#include "core/lzh_header.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "core/app.h"
+#include "core/run_observer.h"
+#include "support/lzh_test_archive.h"
+
+using namespace lzhtest;
+
+namespace {
+
+struct MessageRecorder : RunObserver {
+  std::vector<std::u16string> messages;
+  void memberAnnounced(const char16_t*) override {}
+  void progressPercent(uint32_t) override {}
+  void showMessage(const char16_t* text, MessageKind kind) override {
+    EXPECT_EQ(kind, MessageKind::unknownHeader);
+    messages.emplace_back(text);
+  }
+  void showSystemError(uint32_t, uint32_t) override {}
+  void runEnded(bool) override {}
+};
+
+class HeaderReader : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_runObserver = &recorder;
+    platform::setAnsiCodePage(932);
+    setenv("TZ", "UTC", 1);
+    tzset();
+  }
+  void TearDown() override { g_runObserver = nullptr; }
+
+  void open(const Bytes& archive) { app.archiveFile = openBytes(scratch, "a.lzh", archive); }
+  HeaderOutcome readOne(const Bytes& archive) {
+    open(archive);
+    return readMemberHeader(app, header);
+  }
+  std::u16string path() const { return header.path.c_str(); }
+
+  ScratchFolder scratch;
+  SfxApp app;
+  LzhHeader header;
+  MessageRecorder recorder;
+};
+
+Member level(int lvl, const std::string& name, const Bytes& data) {
+  Member m;
+  m.level = lvl;
+  m.name = name;
+  m.data = data;
+  return m;
+}
+
+// A level-0 header with name length N and header length L, the rest as encodeMember writes it.
+Bytes level0WithLength(uint8_t nameLength, uint8_t headerLength) {
+  Bytes out(static_cast<size_t>(headerLength) + 2, 0);
+  out[0] = headerLength;
+  const char* method = "-lh0-";
+  for (int i = 0; i < 5; ++i) out[2 + i] = static_cast<uint8_t>(method[i]);
+  out[20] = 0;
+  out[21] = nameLength;
+  for (int i = 0; i < nameLength && 22 + i < static_cast<int>(out.size()); ++i) out[22 + i] = 'n';
+  out.push_back(0);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(HeaderReader, EmptyArchive) {
+  EXPECT_EQ(readOne({0}), HeaderOutcome::endOfArchive);
+  EXPECT_EQ(readOne({}), HeaderOutcome::endOfArchive);
+  open({0});
+  EXPECT_EQ(sumOriginalSizes(app), 0u);
+  EXPECT_EQ(app.archiveFile->tell(), 0);
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(HeaderReader, Level0FieldsAndPosition) {
+  Member m = level(0, "dir\\name.txt", bytesOf("hello"));
+  m.rawTime = (20u << 25) | (3u << 21) | (1u << 16);  // 2000-03-01 00:00:00
+  m.attribute = 0x21;
+  const Bytes archive = encodeArchive({m});
+  ASSERT_EQ(readOne(archive), HeaderOutcome::member);
+  EXPECT_EQ(header.level, 0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(header.method), 5), "-lh0-");
+  EXPECT_EQ(header.packedSize, 5u);
+  EXPECT_EQ(header.originalSize, 5u);
+  EXPECT_EQ(header.attribute, 0x21);
+  EXPECT_EQ(header.hasCrc, 1);
+  EXPECT_EQ(header.osId, 0);
+  EXPECT_EQ(path(), u"dir\\name.txt");  // separators of a base-header name stay as stored
+  EXPECT_EQ(header.time, 951868800);
+  EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(archive.size() - 6));
+}
+
+TEST_F(HeaderReader, RoomAfterTheNameDecidesCrcAndOsId) {
+  // N = 10: L = 32 gives R = 22 (CRC), L = 30 gives R = 20 (none), L = 33 gives R = 23.
+  ASSERT_EQ(readOne(level0WithLength(10, 32)), HeaderOutcome::member);
+  EXPECT_EQ(header.hasCrc, 1);
+  EXPECT_EQ(header.osId, 0);
+  ASSERT_EQ(readOne(level0WithLength(10, 30)), HeaderOutcome::member);
+  EXPECT_EQ(header.hasCrc, 0);
+  ASSERT_EQ(readOne(level0WithLength(10, 34)), HeaderOutcome::member);
+  EXPECT_EQ(header.hasCrc, 1);
+  EXPECT_TRUE(recorder.messages.empty());
+  EXPECT_EQ(readOne(level0WithLength(10, 33)), HeaderOutcome::rejected);
+  EXPECT_EQ(readOne(level0WithLength(10, 31)), HeaderOutcome::rejected);
+  EXPECT_EQ(readOne(level0WithLength(10, 25)), HeaderOutcome::rejected);
+  // A name longer than the header: never read past the header, rejected.
+  EXPECT_EQ(readOne(level0WithLength(200, 30)), HeaderOutcome::rejected);
+  EXPECT_EQ(recorder.messages, std::vector<std::u16string>(4, u"Unknown header"));
+}
+
+TEST_F(HeaderReader, FirstByteAbove0x7FIsAnUnsignedLength) {
+  ASSERT_EQ(readOne(level0WithLength(200, 222)), HeaderOutcome::member);
+  EXPECT_EQ(header.headerLength, 222);
+  EXPECT_EQ(header.hasCrc, 1);
+  EXPECT_EQ(header.path.length(), 200u);
+}
+
+TEST_F(HeaderReader, Level1SubtractsItsExtendedHeaders) {
+  Member m = level(1, "lvl1.txt", Bytes(1000, 'x'));
+  m.ext = {attributeExt(0x01), ExtHeader{0x41, Bytes(17, 0)}};  // 5 + 20 bytes
+  const Bytes archive = encodeArchive({m});
+  const size_t baseSize = static_cast<size_t>(archive[0]) + 2;
+  ASSERT_EQ(readOne(archive), HeaderOutcome::member);
+  EXPECT_EQ(header.packedSize, 1000u);
+  EXPECT_EQ(header.osId, 'M');
+  EXPECT_EQ(header.attribute, 0x01);
+  EXPECT_EQ(header.headerLength, static_cast<uint8_t>(archive[0] + 25));
+  EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(baseSize + 25));
+  EXPECT_EQ(path(), u"lvl1.txt");
+}
+
+TEST_F(HeaderReader, AttributeHeaderOfAnotherSystemIsSkipped) {
+  Member m = level(1, "", Bytes{1});
+  m.osId = 'U';
+  m.ext = {attributeExt(0x07), nameExt("after.txt")};
+  ASSERT_EQ(readOne(encodeArchive({m})), HeaderOutcome::member);
+  EXPECT_EQ(header.attribute, 0x20);
+  EXPECT_EQ(path(), u"after.txt");
+}
+
+TEST_F(HeaderReader, Level2ExtendedHeadersInAnyOrder) {
+  Member m = level(2, "", Bytes(777, 'd'));
+  m.rawTime = 1700000000;
+  m.ext = {ExtHeader{0x46, {0xA4, 0x03}}, nameExt("file.dat"), directoryExt("docs\xFFsub\xFF"),
+           ExtHeader{0x41, Bytes(24, 1)}, ExtHeader{0x00, {0x12, 0x34}}};
+  const Bytes archive = encodeArchive({m});
+  ASSERT_EQ(readOne(archive), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"docs/sub/file.dat");
+  EXPECT_EQ(header.time, 1700000000);
+  EXPECT_EQ(header.packedSize, 777u);
+  EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(archive.size() - 1 - 777));
+}
+
+TEST_F(HeaderReader, UnicodeNamesWinWhateverTheOrder) {
+  Member a = level(2, "", Bytes{1});
+  a.ext = {nameExt("ansi.txt"), unicodeNameExt(u"日本語.txt"), directoryExt("ansi/"), unicodeDirectoryExt(u"フォルダ\\")};
+  ASSERT_EQ(readOne(encodeArchive({a})), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"フォルダ/日本語.txt");
+  Member b = level(2, "", Bytes{1});
+  b.ext = {unicodeDirectoryExt(u"d\xFFFF"), unicodeNameExt(u"u.txt"), nameExt("ansi.txt"), directoryExt("ansi/")};
+  ASSERT_EQ(readOne(encodeArchive({b})), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"d/u.txt");
+}
+
+TEST_F(HeaderReader, DirectoryEntryWithEmptyName) {
+  Member m = level(2, "", {});
+  m.method = "-lhd-";
+  m.ext = {directoryExt("tree\xFFleaf\xFF")};
+  ASSERT_EQ(readOne(encodeArchive({m})), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"tree/leaf/");
+}
+
+TEST_F(HeaderReader, ShiftJisTrailBytesAreNotSeparators) {
+  // 表示\ as directory: 0x95 0x5C 0x8E 0xA6 0x5C. The first 0x5C is the trail byte of 表.
+  Member m = level(1, "a.txt", Bytes{1});
+  m.ext = {directoryExt("\x95\x5C\x8E\xA6\x5C")};
+  ASSERT_EQ(readOne(encodeArchive({m})), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"表示/a.txt");
+  // A level-0 name converts as a whole, so its trail bytes never split it.
+  ASSERT_EQ(readOne(encodeArchive({level(0, "\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6.txt", Bytes{1})})),
+            HeaderOutcome::member);
+  EXPECT_EQ(path(), u"ソフト表示.txt");
+}
+
+TEST_F(HeaderReader, ReplaceSeparatorsMbcsPassesOverTrailBytes) {
+  char text[] = "a\\b/c\xFF\x95\x5C\xE0\x2F" "d\\\x81";
+  replaceSeparatorsMbcs(text, '/');
+  EXPECT_STREQ(text, "a/b/c/\x95\x5C\xE0\x2F" "d/\x81");
+}
+
+TEST_F(HeaderReader, LongLevel2HeadersUseTheFull16BitLength) {
+  // Total lengths 261 (low byte 5, below the level byte) and 512 (low byte 0, which also
+  // looks like the end-of-archive byte).
+  for (uint32_t total : {261u, 300u, 512u, 4096u}) {
+    Member m = level(2, "", bytesOf("data"));
+    m.ext = {unicodeDirectoryExt(std::u16string(40, u'w') + u"/"), unicodeNameExt(u"x.txt")};
+    m.padLevel2To = total;
+    Bytes archive = encodeArchive({m, level(2, "next.txt", bytesOf("n"))});
+    ASSERT_EQ(archive[0] | (archive[1] << 8), static_cast<int>(total));
+    open(archive);
+    EXPECT_EQ(sumOriginalSizes(app), 5u);
+    ASSERT_EQ(readMemberHeader(app, header), HeaderOutcome::member) << total;
+    EXPECT_EQ(path(), std::u16string(40, u'w') + u"/x.txt");
+    EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(total));
+  }
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(HeaderReader, Level2LongerThanTheBufferIsRejected) {
+  Member m = level(2, "x", Bytes{1});
+  m.padLevel2To = 4097;
+  EXPECT_EQ(readOne(encodeArchive({m})), HeaderOutcome::rejected);
+  EXPECT_EQ(recorder.messages.size(), 1u);
+}
+
+TEST_F(HeaderReader, ExtendedHeaderChainsAreBounded) {
+  // A chain that runs past the level-2 header's own length.
+  Member m = level(2, "name", Bytes{1});
+  Bytes archive = encodeArchive({m});
+  archive[24] = 0xF0;  // first extended header claims 240 bytes inside a ~33-byte header
+  EXPECT_EQ(readOne(archive), HeaderOutcome::rejected);
+  // S below 3 cannot hold a type byte and the next length.
+  for (uint8_t s : {1, 2}) {
+    archive = encodeArchive({m});
+    archive[24] = s;
+    archive[25] = 0;
+    EXPECT_EQ(readOne(archive), HeaderOutcome::rejected);
+  }
+  // Level 1: an extended header larger than the room left in the buffer.
+  Member one = level(1, "n", Bytes(10, 0));
+  one.ext = {nameExt("x")};
+  archive = encodeArchive({one});
+  const size_t first = archive[0];
+  archive[first] = 0xFF;
+  archive[first + 1] = 0xFF;
+  EXPECT_EQ(readOne(archive), HeaderOutcome::rejected);
+  EXPECT_EQ(recorder.messages.size(), 4u);
+}
+
+TEST_F(HeaderReader, Level1PackedSizeSmallerThanItsExtendedHeadersIsRejected) {
+  Member m = level(1, "n", Bytes{});
+  m.ext = {nameExt("longer-name.txt")};
+  Bytes archive = encodeArchive({m});
+  for (int i = 0; i < 4; ++i) archive[7 + i] = 0;  // packed size 0, extended headers 18
+  EXPECT_EQ(readOne(archive), HeaderOutcome::rejected);
+}
+
+TEST_F(HeaderReader, TruncatedHeadersAreRejectedNotEnded) {
+  Member m = level(1, "name.txt", Bytes(4, 0));
+  m.ext = {nameExt("ext-name.txt")};
+  const Bytes full = encodeMember(m);
+  const size_t headerBytes = full.size() - 4;
+  for (size_t cut = 1; cut < headerBytes; ++cut) {
+    recorder.messages.clear();
+    EXPECT_EQ(readOne(Bytes(full.begin(), full.begin() + static_cast<long>(cut))), HeaderOutcome::rejected) << cut;
+    EXPECT_EQ(recorder.messages, std::vector<std::u16string>{u"Truncated header"}) << cut;
+  }
+}
+
+TEST_F(HeaderReader, Level3IsUnknown) {
+  Bytes archive(40, 0);
+  archive[0] = 4;
+  archive[20] = 3;
+  EXPECT_EQ(readOne(archive), HeaderOutcome::rejected);
+  EXPECT_EQ(recorder.messages, std::vector<std::u16string>{u"Unknown header"});
+}
+
+TEST_F(HeaderReader, Level2TimeIsSigned) {
+  Member m = level(2, "neg.txt", Bytes{1});
+  m.rawTime = 0x80000005u;
+  ASSERT_EQ(readOne(encodeArchive({m})), HeaderOutcome::member);
+  EXPECT_EQ(header.time, -2147483643);
+}
+
+TEST_F(HeaderReader, SumOfOriginalSizesRestoresThePosition) {
+  Member l0 = level(0, "a", Bytes(10, 1));
+  Member l1 = level(1, "b", Bytes(20, 2));
+  l1.ext = {nameExt("bb"), attributeExt(0)};
+  Member l2 = level(2, "c", Bytes(30, 3));
+  l2.originalSize = 0xFFFFFFF0u;  // the sum wraps modulo 2^32
+  Member dir = level(2, "", {});
+  dir.method = "-lhd-";
+  Bytes archive{0xEE};
+  const Bytes members = encodeArchive({l0, l1, l2, dir});
+  archive.insert(archive.end(), members.begin(), members.end());
+  open(archive);
+  ASSERT_TRUE(app.archiveFile->seek(1, platform::SEEK_FROM_BEGIN));
+  EXPECT_EQ(sumOriginalSizes(app), 10u + 20u + 0xFFFFFFF0u);
+  EXPECT_EQ(app.archiveFile->tell(), 1);
+  // The reader walks the same members.
+  int count = 0;
+  while (readHeader(app, header)) {
+    ++count;
+    ASSERT_TRUE(app.archiveFile->seek(app.archiveFile->tell() + header.packedSize, platform::SEEK_FROM_BEGIN));
+  }
+  EXPECT_EQ(count, 4);
+}
+
+TEST(DosTime, ConvertsWithTheZone) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  EXPECT_EQ(dosTimeToUnixTime(0), 0);
+  const uint32_t march2000 = (20u << 25) | (3u << 21) | (1u << 16);
+  EXPECT_EQ(dosTimeToUnixTime(march2000), 951868800);
+  // 2023-11-14 22:13:20 (seconds are stored halved).
+  const uint32_t t = (43u << 25) | (11u << 21) | (14u << 16) | (22u << 11) | (13u << 5) | 10u;
+  EXPECT_EQ(dosTimeToUnixTime(t), 1700000000);
+  // 1980-01-01, and after 2038 and the non-leap year 2100 up to the end of the range.
+  EXPECT_EQ(dosTimeToUnixTime((1u << 21) | (1u << 16)), 315532800);
+  EXPECT_EQ(dosTimeToUnixTime((127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u),
+            4354819198);
+  EXPECT_EQ(dosTimeToUnixTime((120u << 25) | (3u << 21) | (1u << 16)), 4107542400);
+  EXPECT_EQ(dosTimeToUnixTime((120u << 25) | (2u << 21) | (28u << 16)), 4107456000);
+  // Months that do not exist never index outside the month table.
+  EXPECT_EQ(dosTimeToUnixTime((20u << 25) | (0u << 21) | (1u << 16)), dosTimeToUnixTime((20u << 25) | (1u << 21) | (1u << 16)));
+  EXPECT_GT(dosTimeToUnixTime((20u << 25) | (15u << 21) | (1u << 16)), 0);
+  setenv("TZ", "JST-9", 1);
+  tzset();
+  EXPECT_EQ(dosTimeToUnixTime(march2000), 951868800 - 9 * 3600);
+  EXPECT_EQ(dosTimeToUnixTime(0), 0);
+  setenv("TZ", "UTC", 1);
+  tzset();
+}
