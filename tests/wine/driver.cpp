@@ -220,9 +220,15 @@ Child launch(const wchar_t* caseName, const wstring& currentDir) {
   wstring commandLine = L"\"" + g_workDir + L"\\cases\\" + caseName + L".exe\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
-  child.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 currentDir.c_str(), &startup, &child.info);
-  expect(child.started, wstring(L"CreateProcessW starts ") + caseName);
+  // Under Wine a file whose previous process has just ended can still be busy for a moment.
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 20 && !child.started; ++attempt) {
+    if (attempt) Sleep(100);
+    child.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   currentDir.c_str(), &startup, &child.info);
+    if (!child.started) error = GetLastError();
+  }
+  expect(child.started, wstring(L"CreateProcessW starts ") + caseName + L" (error " + std::to_wstring(error) + L")");
   return child;
 }
 
