@@ -2,11 +2,23 @@
 
 #include <cstdint>
 #include <cstring>
+#include <cstdlib>
 #include <new>
 
 #include "platform/platform.h"
 
 namespace {
+
+// An allocation that cannot be served ends the process: with the standard bad-allocation
+// exception where the build has exceptions (nothing catches it), at once in the stub, which
+// is built without them to stay small.
+[[noreturn]] void allocationFailed() {
+#if defined(__cpp_exceptions)
+  throw std::bad_alloc();
+#else
+  std::abort();
+#endif
+}
 
 // What charAt and c_str hand out when there is no text.
 const char16_t kEmptyText[1] = {0};
@@ -14,7 +26,7 @@ const char16_t kEmptyText[1] = {0};
 // Allocates units code units. A request whose byte count does not fit in 32 bits is one the
 // stub's allocator cannot serve; it fails like any other allocation failure.
 char16_t* allocateUnits(uint64_t units) {
-  if (units * sizeof(char16_t) > UINT32_MAX) throw std::bad_alloc();
+  if (units * sizeof(char16_t) > UINT32_MAX) allocationFailed();
   return new char16_t[static_cast<size_t>(units)];
 }
 
@@ -177,7 +189,7 @@ bool WideString::equals(const char16_t* text) const {
 ByteBuffer::~ByteBuffer() { clear(); }
 
 void ByteBuffer::pushBack(uint8_t byte) {
-  if (size_ == UINT32_MAX) throw std::bad_alloc();
+  if (size_ == UINT32_MAX) allocationFailed();
   uint8_t* fresh = new uint8_t[uint64_t{size_} + 1];
   if (size_ != 0) std::memcpy(fresh, data_, size_);
   fresh[size_] = byte;

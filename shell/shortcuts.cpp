@@ -1,0 +1,99 @@
+#include "shell/shortcuts.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include "core/app.h"
+#include "ui/path_text.h"
+
+namespace {
+
+// The file name of a relative path without its folders and its extension: "bin\tool.exe"
+// gives "tool". A name that starts with its only dot (".profile") keeps it.
+void fileStem(const wchar_t* path, wchar_t (&stem)[MAX_PATH]) {
+  const wchar_t* name = path;
+  for (const wchar_t* p = path; *p; ++p) {
+    if (*p == L'\\' || *p == L'/' || *p == L':') name = p + 1;
+  }
+  copyText(stem, name, MAX_PATH);
+  wchar_t* dot = nullptr;
+  for (wchar_t* p = stem + 1; *p; ++p) {
+    if (*p == L'.') dot = p;
+  }
+  if (dot && stem[0]) *dot = 0;
+}
+
+// The file-system path of a special folder; false when the folder cannot be located or has
+// no such path. The Start menu falls back from the common to the user's own programs folder.
+bool specialFolderPath(HWND owner, int csidl, wchar_t (&path)[MAX_PATH]) {
+  LPITEMIDLIST items = nullptr;
+  HRESULT located = SHGetSpecialFolderLocation(owner, csidl, &items);
+  if (FAILED(located) && csidl == CSIDL_COMMON_PROGRAMS) located = SHGetSpecialFolderLocation(owner, CSIDL_PROGRAMS, &items);
+  if (FAILED(located) || !items) return false;
+  path[0] = 0;
+  const bool converted = SHGetPathFromIDListW(items, path);
+  ILFree(items);  // frees with the shell's allocator
+  return converted && path[0];
+}
+
+void saveShortcut(SfxApp& app, int csidl, IShellLinkW* link, IPersistFile* file) {
+  // Without its folder the shortcut's path would begin with "\": a ".lnk" at the root of
+  // the current drive. Such a shortcut is not made.
+  wchar_t linkPath[MAX_PATH];
+  if (!specialFolderPath(static_cast<HWND>(app.mainWindow), csidl, linkPath)) return;
+
+  const SfxSettings& settings = app.settings;
+  wchar_t name[MAX_PATH];
+  if (!settings.shortcutName.isEmpty()) {
+    copyText(name, asWide(settings.shortcutName.c_str()), MAX_PATH);
+  } else {
+    fileStem(asWide(settings.shortcutTarget.c_str()), name);
+  }
+  if (!name[0]) return;
+  wchar_t target[MAX_PATH] = {};
+  copyText(target, asWide(app.destinationFolder.c_str()), MAX_PATH);
+  appendBackslash(target);
+  // A path cut short would name another file: such a shortcut is not made either.
+  if (!appendToPath(linkPath, L"\\") || !appendToPath(linkPath, name) || !appendToPath(linkPath, L".lnk") ||
+      !appendToPath(target, asWide(settings.shortcutTarget.c_str()))) {
+    return;
+  }
+  link->SetPath(target);
+  link->SetIconLocation(target, 0);
+  link->SetWorkingDirectory(asWide(app.destinationFolder.c_str()));
+  file->Save(linkPath, TRUE);
+}
+
+}  // namespace
+
+void makeShortcut(SfxApp& app, int csidl) {
+  // Each shortcut has its own single-threaded apartment.
+  if (FAILED(CoInitialize(nullptr))) return;
+  IShellLinkW* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      saveShortcut(app, csidl, link, file);
+      file->Release();
+    }
+    link->Release();
+  }
+  CoUninitialize();
+}
+
+void makeShortcuts(SfxApp& app) {
+  const SfxSettings& settings = app.settings;
+  if (settings.startMenuOption & OPTION_ON) makeShortcut(app, CSIDL_COMMON_PROGRAMS);
+  if (settings.desktopOption & OPTION_ON) makeShortcut(app, CSIDL_COMMON_DESKTOPDIRECTORY);
+  if (settings.sendToOption & OPTION_ON) makeShortcut(app, CSIDL_SENDTO);
+}
+
+void runProgram(SfxApp& app) {
+  // The started program inherits the current directory: the destination folder.
+  wchar_t path[MAX_PATH] = {};
+  copyText(path, asWide(app.destinationFolder.c_str()), MAX_PATH);
+  if (!appendToPath(path, L"\\") || !appendToPath(path, asWide(app.settings.programToRun.c_str()))) return;
+  ShellExecuteW(static_cast<HWND>(app.mainWindow), nullptr, path, nullptr, nullptr, SW_SHOWNORMAL);
+}

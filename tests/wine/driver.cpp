@@ -1,0 +1,924 @@
+// Windows test driver of the self-extracting stub, run under Wine by tests/wine/run.sh.
+//
+// It starts the self-extracting files that make_cases.py prepared, finds their windows,
+// fills and clicks the destination dialog, presses abort, reads and closes message boxes,
+// waits for the exit, and checks the extracted files, their time stamps, the shortcuts (read
+// back through IShellLinkW) and whether the configured program was started.
+//
+//   driver.exe WORKDIR CORPUS_FILES [SCENARIO...]      (all scenarios when none is named)
+//   driver.exe --screenshots WORKDIR                   (used by tools/screenshots.sh)
+//
+// A copy of this program named launched.exe is packed into the test archives as the
+// "program to run": started that way, it only records its current directory in
+// launched.txt beside itself.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using std::wstring;
+
+// ---------------------------------------------------------------- reporting
+
+int g_failures = 0;
+bool g_scenarioFailed = false;
+
+void say(const wstring& text) {
+  // The console of Wine takes UTF-8 best; Japanese texts stay readable in the log.
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string bytes(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), n, nullptr, nullptr);
+  std::fputs(bytes.c_str(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+bool expect(bool condition, const wstring& what) {
+  if (!condition) {
+    say(L"  FAIL: " + what);
+    g_scenarioFailed = true;
+  }
+  return condition;
+}
+
+// ---------------------------------------------------------------- files
+
+wstring g_workDir;      // WORKDIR: cases\*.exe and runs\ below it
+wstring g_corpusFiles;  // the original files of the LZH corpus
+
+bool exists(const wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool isFolder(const wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool readWholeFile(const wstring& path, std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bytes.clear();
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+  CloseHandle(file);
+  return true;
+}
+
+void writeWholeFile(const wstring& path, const void* data, DWORD size) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, data, size, &written, nullptr);
+  CloseHandle(file);
+}
+
+// Modification time as seconds since 1970, or -1.
+long long unixModificationTime(const wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  ULARGE_INTEGER t;
+  t.LowPart = data.ftLastWriteTime.dwLowDateTime;
+  t.HighPart = data.ftLastWriteTime.dwHighDateTime;
+  return static_cast<long long>(t.QuadPart / 10000000ULL) - 11644473600LL;
+}
+
+void removeTree(const wstring& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const wstring child = path + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        removeTree(child);
+      } else {
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+// Names directly inside a folder, "." and ".." left out.
+std::vector<wstring> folderEntries(const wstring& path) {
+  std::vector<wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// A fresh, empty folder for one scenario; the stub is started with it as current directory.
+wstring freshRunFolder(const wchar_t* scenario) {
+  const wstring runs = g_workDir + L"\\runs";
+  CreateDirectoryW(runs.c_str(), nullptr);
+  const wstring folder = runs + L"\\" + scenario;
+  removeTree(folder);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+// The extracted file equals the corpus original and carries its time stamp (1700000000).
+void expectCorpusFile(const wstring& folder, const wchar_t* name) {
+  std::string got, want;
+  const wstring path = folder + L"\\" + name;
+  if (!expect(readWholeFile(path, got), wstring(L"extracted file exists: ") + path)) return;
+  readWholeFile(g_corpusFiles + L"\\" + name, want);
+  expect(got == want, wstring(L"bytes of ") + path + L" equal the original");
+  expect(unixModificationTime(path) == 1700000000LL, wstring(L"time stamp of ") + path + L" restored");
+}
+
+// ---------------------------------------------------------------- shortcuts
+
+wstring specialFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
+
+const int kShortcutFolders[] = {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY,
+                                CSIDL_SENDTO};
+
+void deleteShortcuts(const wstring& name) {
+  for (int csidl : kShortcutFolders) DeleteFileW((specialFolder(csidl) + L"\\" + name + L".lnk").c_str());
+}
+
+struct LinkFields {
+  bool loaded = false;
+  wstring path, workingDirectory, iconLocation;
+  int iconIndex = -1;
+};
+
+LinkFields readShortcut(const wstring& file) {
+  LinkFields fields;
+  IShellLinkW* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&link)))) {
+    return fields;
+  }
+  IPersistFile* persist = nullptr;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+    if (SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
+      wchar_t text[MAX_PATH] = {};
+      fields.loaded = true;
+      link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+      fields.path = text;
+      text[0] = 0;
+      link->GetWorkingDirectory(text, MAX_PATH);
+      fields.workingDirectory = text;
+      text[0] = 0;
+      link->GetIconLocation(text, MAX_PATH, &fields.iconIndex);
+      fields.iconLocation = text;
+    }
+    persist->Release();
+  }
+  link->Release();
+  return fields;
+}
+
+// One shortcut where it is expected, absent where it is not.
+void expectShortcut(int csidl, const wstring& name, bool wanted, const wstring& target, const wstring& workDir) {
+  const wstring file = specialFolder(csidl) + L"\\" + name + L".lnk";
+  if (!wanted) {
+    expect(!exists(file), L"no shortcut " + file);
+    return;
+  }
+  if (!expect(exists(file), L"shortcut exists: " + file)) return;
+  const LinkFields fields = readShortcut(file);
+  if (!expect(fields.loaded, L"shortcut loads through IPersistFile: " + file)) return;
+  expect(lstrcmpiW(fields.path.c_str(), target.c_str()) == 0,
+         L"shortcut " + file + L" points to " + target + L" (is " + fields.path + L")");
+  expect(lstrcmpiW(fields.workingDirectory.c_str(), workDir.c_str()) == 0,
+         L"working directory of " + file + L" is " + workDir + L" (is " + fields.workingDirectory + L")");
+  expect(lstrcmpiW(fields.iconLocation.c_str(), target.c_str()) == 0 && fields.iconIndex == 0,
+         L"icon of " + file + L" is the target, index 0");
+}
+
+// ---------------------------------------------------------------- processes and windows
+
+struct Child {
+  PROCESS_INFORMATION info = {};
+  bool started = false;
+};
+
+Child launch(const wchar_t* caseName, const wstring& currentDir) {
+  Child child;
+  wstring commandLine = L"\"" + g_workDir + L"\\cases\\" + caseName + L".exe\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  // Under Wine a file whose previous process has just ended can still be busy for a moment.
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 20 && !child.started; ++attempt) {
+    if (attempt) Sleep(100);
+    child.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   currentDir.c_str(), &startup, &child.info);
+    if (!child.started) error = GetLastError();
+  }
+  expect(child.started, wstring(L"CreateProcessW starts ") + caseName + L" (error " + std::to_wstring(error) + L")");
+  return child;
+}
+
+// Waits for the exit; the exit code, or -1 after the timeout (the process is then killed).
+long waitExit(Child& child, DWORD milliseconds = 60000) {
+  if (!child.started) return -1;
+  long code = -1;
+  if (WaitForSingleObject(child.info.hProcess, milliseconds) == WAIT_OBJECT_0) {
+    DWORD exitCode = 0;
+    GetExitCodeProcess(child.info.hProcess, &exitCode);
+    code = static_cast<long>(exitCode);
+  } else {
+    TerminateProcess(child.info.hProcess, 99);
+    WaitForSingleObject(child.info.hProcess, 5000);
+  }
+  CloseHandle(child.info.hProcess);
+  CloseHandle(child.info.hThread);
+  child.started = false;
+  return code;
+}
+
+bool hasExited(const Child& child) { return WaitForSingleObject(child.info.hProcess, 0) == WAIT_OBJECT_0; }
+
+wstring className(HWND window) {
+  wchar_t name[128] = {};
+  GetClassNameW(window, name, 128);
+  return name;
+}
+
+// WM_GETTEXT goes to the owning thread, so edit boxes report their current text too.
+wstring textOf(HWND window) {
+  wchar_t text[1024] = {};
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &ignored);
+  return text;
+}
+
+LRESULT sendTo(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+struct WindowSearch {
+  DWORD processId;
+  std::function<bool(HWND)> matches;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK searchWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId == search->processId && search->matches(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Polls the process's top-level windows until one matches; null after the timeout or when
+// the process has ended.
+HWND waitForWindow(const Child& child, std::function<bool(HWND)> matches, DWORD milliseconds = 20000) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < milliseconds) {
+    WindowSearch search{child.info.dwProcessId, matches};
+    EnumWindows(searchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    if (hasExited(child)) return nullptr;
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+bool isDestinationDialog(HWND window) {
+  return className(window) == L"#32770" && IsWindowVisible(window) && GetDlgItem(window, 1000);
+}
+
+bool isMessageBox(HWND window) {
+  return className(window) == L"#32770" && IsWindowVisible(window) && !GetDlgItem(window, 1000);
+}
+
+bool isProgressWindow(HWND window) { return className(window) == L"ZOLTSFXCLASS" && IsWindowVisible(window); }
+
+BOOL CALLBACK collectStaticText(HWND window, LPARAM context) {
+  if (className(window) == L"Static") *reinterpret_cast<wstring*>(context) += textOf(window);
+  return TRUE;
+}
+
+wstring messageBoxText(HWND box) {
+  wstring text;
+  EnumChildWindows(box, collectStaticText, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+// Waits for a message box, checks that its text contains the expected text, and closes it.
+void answerMessageBox(const Child& child, const wstring& expected) {
+  HWND box = waitForWindow(child, isMessageBox);
+  if (!expect(box != nullptr, L"a message box appears: " + expected)) return;
+  const wstring text = messageBoxText(box);
+  expect(text.find(expected) != wstring::npos, L"message box says \"" + expected + L"\" (says \"" + text + L"\")");
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+// ---------------------------------------------------------------- the dialog
+
+bool isChecked(HWND dialog, int id) { return sendTo(GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED; }
+bool isEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)); }
+
+constexpr int IDC_DEST_EDIT = 1000, IDC_STARTMENU = 1002, IDC_DESKTOP = 1003, IDC_SENDTO = 1004;
+constexpr int IDC_ABORT = 1017;
+
+// The check box's state as the option byte gives it: OPTION_ON checks, OPTION_CHANGEABLE enables.
+void expectBox(HWND dialog, int id, int optionByte, const wchar_t* name) {
+  expect(isChecked(dialog, id) == ((optionByte & 2) != 0), wstring(name) + L" box checked as option " + std::to_wstring(optionByte));
+  expect(isEnabled(dialog, id) == ((optionByte & 1) != 0), wstring(name) + L" box enabled as option " + std::to_wstring(optionByte));
+}
+
+void click(HWND dialog, int id) { sendTo(GetDlgItem(dialog, id), BM_CLICK); }
+
+void setDestination(HWND dialog, const wstring& folder) {
+  sendTo(GetDlgItem(dialog, IDC_DEST_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+}
+
+HWND waitForDialog(const Child& child) {
+  HWND dialog = waitForWindow(child, isDestinationDialog);
+  expect(dialog != nullptr, L"the destination dialog appears");
+  return dialog;
+}
+
+// The program to run writes launched.txt with its current directory; ShellExecuteW does not
+// wait for it, so give it a moment.
+wstring launchedRecord(const wstring& folder, DWORD milliseconds) {
+  const wstring record = folder + L"\\launched.txt";
+  const DWORD start = GetTickCount();
+  std::string bytes;
+  while (GetTickCount() - start < milliseconds) {
+    if (readWholeFile(record, bytes) && !bytes.empty()) {
+      return wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    }
+    Sleep(100);
+  }
+  return L"";
+}
+
+// ---------------------------------------------------------------- scenarios
+
+// The stub without any payload: start-up fails without a window or a message.
+void scenarioNoPayload() {
+  const wstring run = freshRunFolder(L"nopayload");
+  wstring commandLine = L"\"" + g_workDir + L"\\stub.exe\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  Child child;
+  child.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, run.c_str(),
+                                 &startup, &child.info);
+  expect(child.started, L"the bare stub starts");
+  HWND window = waitForWindow(child, [](HWND w) { return IsWindowVisible(w) != FALSE; }, 3000);
+  expect(window == nullptr, L"no window without a payload");
+  const long code = waitExit(child, 10000);
+  expect(code != 0 && code != -1, L"start-up fails with a non-zero exit code (" + std::to_wstring(code) + L")");
+  expect(folderEntries(run).empty(), L"nothing extracted");
+}
+
+// A payload whose settings block is the single byte 0: no dialog, everything into the
+// current directory, exit code 0.
+void scenarioNoSettings() {
+  const wstring run = freshRunFolder(L"nosettings");
+  Child child = launch(L"nosettings", run);
+  const DWORD start = GetTickCount();
+  bool dialogSeen = false;
+  while (!hasExited(child) && GetTickCount() - start < 60000) {
+    WindowSearch search{child.info.dwProcessId, isDestinationDialog};
+    EnumWindows(searchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) dialogSeen = true;
+    Sleep(10);
+  }
+  expect(!dialogSeen, L"no dialog without settings");
+  expect(waitExit(child) == 0, L"exit code 0");
+  for (const wchar_t* name : {L"empty.txt", L"one.txt", L"prog.bin", L"runs.bin", L"small.txt", L"text.txt"}) {
+    expectCorpusFile(run, name);
+  }
+}
+
+// Every method of the corpus, decoded by the stub itself (its build differs from zsfx's: no
+// exceptions, its own entry point). A message box (a member that fails) is read, reported
+// and closed.
+void scenarioMethods() {
+  const wchar_t* corpusNames[] = {L"empty.txt", L"one.txt", L"prog.bin", L"runs.bin", L"small.txt", L"text.txt"};
+  for (const wchar_t* method : {L"lh1", L"lh2", L"lh3", L"lh4", L"lh5", L"lh6", L"lh7", L"lzs", L"lz5", L"lz4"}) {
+    const wstring caseName = wstring(L"method-") + method;
+    const wstring run = freshRunFolder(caseName.c_str());
+    Child child = launch(caseName.c_str(), run);
+    const DWORD start = GetTickCount();
+    while (child.started && !hasExited(child) && GetTickCount() - start < 60000) {
+      if (HWND box = waitForWindow(child, isMessageBox, 500)) {
+        expect(false, caseName + L" shows no message (shows \"" + messageBoxText(box) + L"\")");
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+      }
+    }
+    expect(waitExit(child) == 0, caseName + L" exit code 0");
+    for (const wchar_t* name : corpusNames) expectCorpusFile(run, name);
+  }
+}
+
+// Options 3, 2, 1 shown as given; the user unchecks the Start menu, checks Send To and types
+// a destination four levels deep that does not exist yet.
+void scenarioDialogOptions() {
+  const wstring name = L"Zolt テスト";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"dialog1");
+  Child child = launch(L"dialog1", run);
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return (void)waitExit(child, 1000);
+  expect(textOf(dialog) == L"解凍テスト1", L"dialog title is the settings' title (is " + textOf(dialog) + L")");
+  const wstring shown = textOf(GetDlgItem(dialog, IDC_DEST_EDIT));
+  expect(lstrcmpiW(shown.c_str(), (run + L"\\preset1").c_str()) == 0,
+         L"relative preset destination shown under the current directory (is " + shown + L")");
+  const struct {
+    int id;
+    const wchar_t* text;
+  } texts[] = {{0xFFFF, L"解凍先ﾌｫﾙﾀﾞ(&D):"},
+               {1001, L"参照(&R)"},
+               {IDC_STARTMENU, L"スタートメニューに登録する(&M)"},
+               {IDC_DESKTOP, L"デスクトップにショートカットを作成する(&D)"},
+               {IDC_SENDTO, L"「送る」に登録する(&T)"},
+               {IDOK, L"OK"},
+               {IDCANCEL, L"キャンセル"}};
+  for (const auto& control : texts) {
+    const wstring shownText = textOf(GetDlgItem(dialog, control.id));
+    expect(shownText == control.text, wstring(L"control text ") + control.text + L" (is " + shownText + L")");
+  }
+  expectBox(dialog, IDC_STARTMENU, 3, L"Start-menu");
+  expectBox(dialog, IDC_DESKTOP, 2, L"desktop");
+  expectBox(dialog, IDC_SENDTO, 1, L"Send-To");
+  click(dialog, IDC_STARTMENU);
+  click(dialog, IDC_SENDTO);
+  const wstring dest = run + L"\\deep\\a\\b\\c";
+  setDestination(dialog, dest);
+  click(dialog, IDOK);
+  expect(waitExit(child) == 0, L"exit code 0");
+  for (const wchar_t* file : {L"one.txt", L"small.txt", L"text.txt"}) expectCorpusFile(dest, file);
+  expect(exists(dest + L"\\bin\\launched.exe"), L"bin\\launched.exe extracted");
+  expect(!exists(run + L"\\preset1"), L"the preset destination is not created");
+  const wstring target = dest + L"\\bin\\launched.exe";
+  expectShortcut(CSIDL_COMMON_PROGRAMS, name, false, target, dest);
+  expectShortcut(CSIDL_PROGRAMS, name, false, target, dest);
+  expectShortcut(CSIDL_COMMON_DESKTOPDIRECTORY, name, true, target, dest);
+  expectShortcut(CSIDL_SENDTO, name, true, target, dest);
+  expect(!exists(dest + L"\\bin\\launched.txt"), L"no program without programToRun");
+  deleteShortcuts(name);
+}
+
+// Options 2, 0, 3 kept as they are; the default title and destination; a relative folder
+// typed into the dialog is made a full path once; the program is opened afterwards.
+void scenarioDialogRelative() {
+  const wstring name = L"launched";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"dialog2");
+  Child child = launch(L"dialog2", run);
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return (void)waitExit(child, 1000);
+  expect(textOf(dialog) == L"Zolt SFX", L"default title (is " + textOf(dialog) + L")");
+  const wstring shown = textOf(GetDlgItem(dialog, IDC_DEST_EDIT));
+  expect(lstrcmpiW(shown.c_str(), run.c_str()) == 0, L"empty destination is the current directory (is " + shown + L")");
+  expectBox(dialog, IDC_STARTMENU, 2, L"Start-menu");
+  expectBox(dialog, IDC_DESKTOP, 0, L"desktop");
+  expectBox(dialog, IDC_SENDTO, 3, L"Send-To");
+  setDestination(dialog, L"rel\\dir");
+  click(dialog, IDOK);
+  expect(waitExit(child) == 0, L"exit code 0");
+  const wstring dest = run + L"\\rel\\dir";
+  expectCorpusFile(dest, L"text.txt");
+  expect(!exists(dest + L"\\rel"), L"the relative destination is resolved once (no rel\\dir\\rel\\dir)");
+  const wstring target = dest + L"\\bin\\launched.exe";
+  expectShortcut(CSIDL_COMMON_PROGRAMS, name, true, target, dest);
+  expectShortcut(CSIDL_COMMON_DESKTOPDIRECTORY, name, false, target, dest);
+  expectShortcut(CSIDL_SENDTO, name, true, target, dest);
+  const wstring launchedIn = launchedRecord(dest + L"\\bin", 15000);
+  expect(lstrcmpiW(launchedIn.c_str(), dest.c_str()) == 0,
+         L"the program was opened with the destination as current directory (" + launchedIn + L")");
+  deleteShortcuts(name);
+}
+
+// Cancel: nothing is created, exit code 0.
+void scenarioCancel() {
+  const wstring run = freshRunFolder(L"cancel");
+  Child child = launch(L"cancel", run);
+  HWND dialog = waitForDialog(child);
+  if (dialog) {
+    click(dialog, IDC_SENDTO);
+    setDestination(dialog, run + L"\\typed");
+    click(dialog, IDCANCEL);
+  }
+  expect(waitExit(child) == 0, L"exit code 0");
+  expect(folderEntries(run).empty(), L"nothing extracted or created after cancel");
+}
+
+// WM_CLOSE to the hidden main window while the dialog is up: the program ends, nothing is
+// extracted and no worker is started on a destroyed window.
+void scenarioCloseDuringDialog() {
+  const wstring run = freshRunFolder(L"closedialog");
+  Child child = launch(L"cancel", run);
+  if (waitForDialog(child)) {
+    HWND main = waitForWindow(child, [](HWND w) { return className(w) == L"ZOLTSFXCLASS"; });
+    if (expect(main != nullptr, L"the hidden main window exists")) PostMessageW(main, WM_CLOSE, 0, 0);
+  }
+  expect(waitExit(child, 20000) == 0, L"exit code 0");
+  expect(folderEntries(run).empty(), L"nothing extracted after closing during the dialog");
+}
+
+// "フォルダを作成できません", nothing extracted, exit code 0, for: a destination below an
+// existing file; an existing file itself (nothing needs creating, but the folder cannot be
+// entered: the run must not go on in the previous current directory); an empty text.
+void scenarioCannotCreate() {
+  const wstring run = freshRunFolder(L"nocreate");
+  writeWholeFile(run + L"\\blocker", "x", 1);
+  for (const wstring& typed : {run + L"\\blocker\\sub", run + L"\\blocker", wstring()}) {
+    Child child = launch(L"nocreate", run);
+    HWND dialog = waitForDialog(child);
+    if (!dialog) {
+      waitExit(child, 1000);
+      continue;
+    }
+    setDestination(dialog, typed);
+    click(dialog, IDOK);
+    answerMessageBox(child, L"フォルダを作成できません");
+    expect(waitExit(child) == 0, L"exit code 0 for destination \"" + typed + L"\"");
+    const std::vector<wstring> entries = folderEntries(run);
+    expect(entries.size() == 1 && entries[0] == L"blocker", L"nothing extracted for destination \"" + typed + L"\"");
+  }
+}
+
+// A member whose CRC-16 does not match: the box names its path, the file stays, the run
+// stops there, and neither shortcuts nor the program follow.
+void scenarioCrcError() {
+  const wstring name = L"crc-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"crc");
+  Child child = launch(L"crc", run);
+  HWND dialog = waitForDialog(child);
+  if (dialog) click(dialog, IDOK);
+  answerMessageBox(child, L"ファイル corrupt.txt が壊れています。");
+  expect(waitExit(child) == 0, L"exit code 0");
+  expect(exists(run + L"\\bin\\launched.exe"), L"the member before the damaged one stays");
+  expect(exists(run + L"\\corrupt.txt"), L"the damaged file stays");
+  expect(!exists(run + L"\\never.txt"), L"no member after the damaged one");
+  for (int csidl : kShortcutFolders) expectShortcut(csidl, name, false, L"", L"");
+  expect(launchedRecord(run + L"\\bin", 2000).empty(), L"no program after a failed run");
+}
+
+// Points a shell folder of the machine somewhere that does not exist, for one scenario.
+class ShellFolderOverride {
+ public:
+  ShellFolderOverride(const wchar_t* name, const wchar_t* path) : name_(name) {
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
+                  KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
+    DWORD size = sizeof saved_;
+    saved_[0] = 0;
+    if (RegQueryValueExW(key_, name, nullptr, &savedType_, reinterpret_cast<BYTE*>(saved_), &size) != ERROR_SUCCESS) {
+      savedType_ = 0;
+    }
+    savedSize_ = size;
+    RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), (lstrlenW(path) + 1) * sizeof(wchar_t));
+  }
+  ~ShellFolderOverride() {
+    if (savedType_) {
+      RegSetValueExW(key_, name_, 0, savedType_, reinterpret_cast<const BYTE*>(saved_), savedSize_);
+    } else {
+      RegDeleteValueW(key_, name_);
+    }
+    RegCloseKey(key_);
+  }
+
+ private:
+  const wchar_t* name_;
+  HKEY key_ = nullptr;
+  DWORD savedType_ = 0, savedSize_ = 0;
+  wchar_t saved_[MAX_PATH];
+};
+
+// Special folders that cannot be located: the common programs folder falls back to the
+// user's own, and a desktop that cannot be located gets no shortcut (with an empty folder
+// path the shortcut would land at the root of the current drive).
+void scenarioNoSpecialFolder() {
+  const wstring name = L"nofolder-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"nofolder");
+  const wstring rootLink = run.substr(0, 2) + L"\\" + name + L".lnk";
+  DeleteFileW(rootLink.c_str());
+  {
+    ShellFolderOverride programs(L"Common Programs", L"Q:\\nowhere\\programs");
+    ShellFolderOverride desktop(L"Common Desktop", L"Q:\\nowhere\\desktop");
+    LPITEMIDLIST items = nullptr;
+    const HRESULT located = SHGetSpecialFolderLocation(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, &items);
+    if (SUCCEEDED(located)) ILFree(items);
+    expect(FAILED(located), L"the common desktop cannot be located now");
+    Child child = launch(L"nofolder", run);
+    HWND dialog = waitForDialog(child);
+    if (dialog) click(dialog, IDOK);
+    expect(waitExit(child) == 0, L"exit code 0");
+  }
+  const wstring target = run + L"\\bin\\launched.exe";
+  expectShortcut(CSIDL_PROGRAMS, name, true, target, run);
+  expect(!exists(rootLink), L"no shortcut at the root of the drive: " + rootLink);
+  DeleteFileW(rootLink.c_str());
+  expectShortcut(CSIDL_COMMON_DESKTOPDIRECTORY, name, false, L"", L"");
+  deleteShortcuts(name);
+}
+
+// Starts the large-member case, confirms the dialog and waits until the progress window shows
+// big.bin. Returns the progress window, or null.
+HWND runUntilBigMember(Child& child) {
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return nullptr;
+  click(dialog, IDOK);
+  HWND window = waitForWindow(child, isProgressWindow);
+  if (!expect(window != nullptr, L"the progress window appears")) return nullptr;
+  HWND line = FindWindowExW(window, nullptr, L"Static", nullptr);
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 30000 && !hasExited(child)) {
+    if (textOf(line).find(L"big.bin") != wstring::npos) return window;
+    Sleep(1);
+  }
+  expect(false, L"big.bin is shown while it is extracted (the run ended first: make it larger)");
+  return nullptr;
+}
+
+// A destination relative to Program Files, and a member path too wide for the text line,
+// which is shown shortened with an ellipsis (the "shots" case of the screenshots).
+void scenarioMemberPath() {
+  const wstring run = freshRunFolder(L"memberpath");
+  const wstring dest = specialFolder(CSIDL_PROGRAM_FILES) + L"\\Zolt\\サンプル";
+  Child child = launch(L"shots", run);
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return (void)waitExit(child, 1000);
+  const wstring shown = textOf(GetDlgItem(dialog, IDC_DEST_EDIT));
+  expect(lstrcmpiW(shown.c_str(), dest.c_str()) == 0, L"destination based on Program Files (is " + shown + L")");
+  click(dialog, IDOK);
+  HWND window = waitForWindow(child, isProgressWindow);
+  if (expect(window != nullptr, L"the progress window appears")) {
+    HWND line = FindWindowExW(window, nullptr, L"Static", nullptr);
+    wstring text;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 30000 && !hasExited(child) && text.find(L"big.bin") == wstring::npos) {
+      text = textOf(line);
+      Sleep(1);
+    }
+    expect(text.find(L"...") != wstring::npos && text.size() >= 7 && text.compare(text.size() - 7, 7, L"big.bin") == 0,
+           L"the long path is shortened with an ellipsis, keeping the name (shows " + text + L")");
+    sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
+  }
+  expect(waitExit(child) == 0, L"exit code 0");
+  expect(exists(dest + L"\\documents\\manuals\\japanese\\setup-guide\\readme.txt"), L"first member extracted under Program Files");
+  removeTree(specialFolder(CSIDL_PROGRAM_FILES) + L"\\Zolt");
+}
+
+void expectStoppedAtBigMember(const wstring& run, const wstring& shortcutName) {
+  expectCorpusFile(run, L"one.txt");
+  expect(exists(run + L"\\bin\\launched.exe"), L"members before the large one stay");
+  expect(!exists(run + L"\\big.bin"), L"the partial large file is deleted");
+  expect(!exists(run + L"\\after.txt"), L"no member after the large one");
+  for (int csidl : kShortcutFolders) expectShortcut(csidl, shortcutName, false, L"", L"");
+  expect(launchedRecord(run + L"\\bin", 2000).empty(), L"no program after an abort");
+}
+
+// The abort button during a large member, pressed twice.
+void scenarioAbort() {
+  const wstring name = L"abort-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"abort");
+  SetCursorPos(300, 200);  // the window is placed by the pointer
+  Child child = launch(L"abort", run);
+  if (HWND window = runUntilBigMember(child)) {
+    expect(textOf(window) == L"中断テスト", L"the progress window takes the settings' title (is " + textOf(window) + L")");
+    RECT frame;
+    GetWindowRect(window, &frame);
+    expect(frame.right - frame.left == 220 && frame.bottom - frame.top == 100, L"progress window is 220 x 100");
+    const POINT cursor = {300, 200};  // set before the start, see below
+    expect(frame.left == cursor.x - 110 && frame.top == cursor.y + 32,
+           L"progress window centred under the pointer (at " + std::to_wstring(frame.left) + L"," +
+               std::to_wstring(frame.top) + L", pointer " + std::to_wstring(cursor.x) + L"," + std::to_wstring(cursor.y) + L")");
+    HWND abortButton = GetDlgItem(window, IDC_ABORT);
+    expect(textOf(abortButton) == L"中止", L"abort button says 中止");
+    HWND bar = FindWindowExW(window, nullptr, PROGRESS_CLASSW, nullptr);
+    expect(bar != nullptr, L"the progress bar exists");
+    sendTo(abortButton, BM_CLICK);
+    sendTo(abortButton, BM_CLICK);
+  }
+  expect(waitExit(child) == 0, L"exit code 0");
+  expectStoppedAtBigMember(run, name);
+}
+
+// Closing the window during the run: the worker is stopped and waited for before anything
+// is released, the partial file is deleted, and the program ends.
+void scenarioCloseDuringRun() {
+  const wstring name = L"close-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"close");
+  Child child = launch(L"close", run);
+  if (HWND window = runUntilBigMember(child)) PostMessageW(window, WM_CLOSE, 0, 0);
+  expect(waitExit(child, 20000) == 0, L"exit code 0 soon after closing");
+  expectStoppedAtBigMember(run, name);
+}
+
+// Resources and the mark: what Explorer and archive tools look at without running the stub.
+void scenarioResources() {
+  const wstring stub = g_workDir + L"\\stub.exe";
+  std::string bytes;
+  if (!expect(readWholeFile(stub, bytes) && bytes.size() > 64, L"stub.exe readable")) return;
+  expect(bytes.compare(36, 10, "LHA's SFX ") == 0, L"\"LHA's SFX \" at file offset 36");
+
+  HMODULE image = LoadLibraryExW(stub.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!expect(image != nullptr, L"stub.exe loads as a resource image")) return;
+  const WORD japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+  auto resource = [&](LPCWSTR type, LPCWSTR name, DWORD* size) -> const BYTE* {
+    HRSRC found = FindResourceExW(image, type, name, japanese);
+    if (!found) return nullptr;
+    *size = SizeofResource(image, found);
+    return static_cast<const BYTE*>(LockResource(LoadResource(image, found)));
+  };
+
+  DWORD size = 0;
+  const BYTE* group = resource(RT_GROUP_ICON, MAKEINTRESOURCEW(102), &size);
+  if (expect(group != nullptr, L"group icon 102 in language 1041")) {
+    const WORD count = *reinterpret_cast<const WORD*>(group + 4);
+    std::wstring sizes;
+    bool all32 = true;
+    for (WORD i = 0; i < count; ++i) {
+      const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
+      sizes += std::to_wstring(entry[0] ? entry[0] : 256) + L" ";
+      all32 = all32 && *reinterpret_cast<const WORD*>(entry + 6) == 32;
+    }
+    expect(sizes == L"16 24 32 48 ", L"icon sizes 16, 24, 32, 48 (are " + sizes + L")");
+    expect(all32, L"every icon image has 32 bits per pixel");
+    for (int pixels : {16, 24, 32, 48}) {
+      HICON icon = static_cast<HICON>(LoadImageW(image, MAKEINTRESOURCEW(102), IMAGE_ICON, pixels, pixels, 0));
+      expect(icon != nullptr, L"icon loads at " + std::to_wstring(pixels) + L" pixels");
+      if (icon) DestroyIcon(icon);
+    }
+  }
+
+  const BYTE* dialog = resource(RT_DIALOG, MAKEINTRESOURCEW(103), &size);
+  if (expect(dialog != nullptr, L"dialog 103 in language 1041")) {
+    const DLGTEMPLATE* head = reinterpret_cast<const DLGTEMPLATE*>(dialog);
+    expect(head->style == (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT), L"dialog style");
+    expect(head->cdit == 8 && head->cx == 187 && head->cy == 93, L"dialog has 8 controls and 187 x 93 units");
+    // menu, class, title, then the font: point size and name.
+    const WORD* p = reinterpret_cast<const WORD*>(head + 1);
+    expect(p[0] == 0 && p[1] == 0, L"dialog has no menu and the standard class");
+    const wchar_t* title = reinterpret_cast<const wchar_t*>(p + 2);
+    expect(wstring(title) == L"Zolt SFX", L"dialog title Zolt SFX");
+    const WORD* font = reinterpret_cast<const WORD*>(title + lstrlenW(title) + 1);
+    expect(font[0] == 9 && wstring(reinterpret_cast<const wchar_t*>(font + 1)) == L"MS UI Gothic", L"font MS UI Gothic 9 pt");
+  }
+
+  const BYTE* manifest = resource(RT_MANIFEST, MAKEINTRESOURCEW(1), &size);
+  if (expect(manifest != nullptr, L"manifest in language 1041")) {
+    const std::string text(reinterpret_cast<const char*>(manifest), size);
+    expect(text.find("level=\"highestAvailable\"") != std::string::npos, L"manifest asks for highestAvailable");
+    expect(text.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"") != std::string::npos,
+           L"manifest asks for Common-Controls 6.0.0.0");
+  }
+  FreeLibrary(image);
+}
+
+// A self-extracting file that zsfx make wrote from samples/ (run.sh makes it when a host
+// build of zsfx exists): confirmed as the dialog offers it, it extracts into made\. run.sh
+// then compares that tree with what zsfx extract writes on Linux.
+void scenarioZsfxMade() {
+  if (!exists(g_workDir + L"\\cases\\zsfxmade.exe")) {
+    say(L"  (no host zsfx: skipped)");
+    return;
+  }
+  const wstring run = freshRunFolder(L"zsfxmade");
+  Child child = launch(L"zsfxmade", run);
+  HWND dialog = waitForDialog(child);
+  if (dialog) {
+    expect(textOf(dialog) == L"Zolt サンプル", L"title from zsfx make (is " + textOf(dialog) + L")");
+    const wstring shown = textOf(GetDlgItem(dialog, IDC_DEST_EDIT));
+    expect(lstrcmpiW(shown.c_str(), (run + L"\\made").c_str()) == 0, L"destination from zsfx make (is " + shown + L")");
+    click(dialog, IDOK);
+  }
+  expect(waitExit(child) == 0, L"exit code 0");
+  expect(isFolder(run + L"\\made"), L"extracted into made\\");
+}
+
+struct Scenario {
+  const wchar_t* name;
+  void (*run)();
+};
+
+const Scenario kScenarios[] = {
+    {L"resources", scenarioResources},
+    {L"no-payload", scenarioNoPayload},
+    {L"nosettings", scenarioNoSettings},
+    {L"methods", scenarioMethods},
+    {L"dialog-options", scenarioDialogOptions},
+    {L"dialog-relative", scenarioDialogRelative},
+    {L"cancel", scenarioCancel},
+    {L"close-during-dialog", scenarioCloseDuringDialog},
+    {L"cannot-create", scenarioCannotCreate},
+    {L"crc-error", scenarioCrcError},
+    {L"no-special-folder", scenarioNoSpecialFolder},
+    {L"abort", scenarioAbort},
+    {L"close-during-run", scenarioCloseDuringRun},
+    {L"member-path", scenarioMemberPath},
+    {L"zsfx-made", scenarioZsfxMade},
+};
+
+// ---------------------------------------------------------------- screenshots
+
+// Waits until the file named by path exists (tools/screenshots.sh creates it after taking a
+// picture).
+void waitForFile(const wstring& path, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  while (!exists(path) && GetTickCount() - start < milliseconds) Sleep(50);
+}
+
+// Tells the screenshot script where a window is (x y width height) and waits for its picture.
+void offerForPicture(HWND window, const wchar_t* name) {
+  RECT frame;
+  GetWindowRect(window, &frame);
+  char text[64];
+  const int n = std::snprintf(text, sizeof text, "%ld %ld %ld %ld\n", frame.left, frame.top, frame.right - frame.left,
+                              frame.bottom - frame.top);
+  const wstring base = g_workDir + L"\\" + name;
+  writeWholeFile(base + L".tmp", text, n);
+  MoveFileW((base + L".tmp").c_str(), (base + L".ready").c_str());
+  waitForFile(base + L".taken", 30000);
+}
+
+// Drives the "shots" case for tools/screenshots.sh: the dialog as it opens, then the progress
+// window part-way through the large member; then the run is aborted.
+int takeScreenshots() {
+  const wstring run = freshRunFolder(L"shots");
+  Child child = launch(L"shots", run);
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return waitExit(child, 1000), 1;
+  Sleep(500);  // let it paint
+  offerForPicture(dialog, L"dialog");
+  click(dialog, IDOK);
+  HWND window = waitForWindow(child, isProgressWindow);
+  if (!window) return waitExit(child, 1000), 1;
+  HWND bar = FindWindowExW(window, nullptr, PROGRESS_CLASSW, nullptr);
+  const DWORD start = GetTickCount();
+  while (sendTo(bar, PBM_GETPOS) < 40 && GetTickCount() - start < 30000 && !hasExited(child)) Sleep(5);
+  offerForPicture(window, L"progress");
+  sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
+  return waitExit(child) == 0 ? 0 : 1;
+}
+
+// Started by the stub as its program to run: record the current directory and end.
+bool runAsLaunchedProgram() {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  wstring path = self;
+  const size_t slash = path.find_last_of(L'\\');
+  if (lstrcmpiW(path.c_str() + slash + 1, L"launched.exe") != 0) return false;
+  wchar_t current[MAX_PATH] = {};
+  const DWORD length = GetCurrentDirectoryW(MAX_PATH, current);
+  writeWholeFile(path.substr(0, slash) + L"\\launched.txt", current, length * sizeof(wchar_t));
+  return true;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (runAsLaunchedProgram()) return 0;
+  if (argc == 3 && lstrcmpW(argv[1], L"--screenshots") == 0) {
+    g_workDir = argv[2];
+    return takeScreenshots();
+  }
+  if (argc < 3) {
+    std::fputs("usage: driver.exe WORKDIR CORPUS_FILES [SCENARIO...] | driver.exe --screenshots WORKDIR\n", stderr);
+    return 2;
+  }
+  g_workDir = argv[1];
+  g_corpusFiles = argv[2];
+  CoInitialize(nullptr);
+  for (const Scenario& scenario : kScenarios) {
+    bool chosen = argc == 3;
+    for (int i = 3; i < argc; ++i) chosen = chosen || lstrcmpW(argv[i], scenario.name) == 0;
+    if (!chosen) continue;
+    g_scenarioFailed = false;
+    scenario.run();
+    say(wstring(g_scenarioFailed ? L"FAIL " : L"PASS ") + scenario.name);
+    if (g_scenarioFailed) ++g_failures;
+  }
+  CoUninitialize();
+  say(std::to_wstring(g_failures) + L" scenario(s) failed");
+  return g_failures ? 1 : 0;
+}

@@ -1,0 +1,47 @@
+// Allocation for the stub, which is built without exceptions.
+//
+// The engine's strings use new/delete. The library's operator new throws std::bad_alloc,
+// which pulls in the whole unwinder, its personality routine and the verbose terminate
+// handler: some 80 KB in a stub that must stay below 38 KB. Nothing would catch the
+// exception anyway, so here an allocation failure ends the process at once.
+#include <bits/functexcept.h>
+
+#include <cstdlib>
+#include <new>
+
+void* operator new(std::size_t size) {
+  void* block = std::malloc(size ? size : 1);
+  if (!block) std::abort();
+  return block;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+// The callers of the nothrow forms handle a null result themselves.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
+extern "C" {
+
+// A pure virtual call is a bug; end at once instead of linking the library's diagnostics.
+void __cxa_pure_virtual() { std::abort(); }
+
+}  // extern "C"
+
+// The standard containers report misuse (a length beyond max_size, an index out of range)
+// through these functions, which in the library throw and drag in the exception support.
+// With exceptions off they end the process at once, like an allocation failure. std::nothrow
+// is defined here for the same reason: the library's definition comes with the new-handler
+// functions and their unwind tables.
+namespace std {
+const nothrow_t nothrow{};
+void __throw_bad_alloc() { std::abort(); }
+void __throw_bad_array_new_length() { std::abort(); }
+void __throw_length_error(const char*) { std::abort(); }
+void __throw_logic_error(const char*) { std::abort(); }
+void __throw_out_of_range(const char*) { std::abort(); }
+void __throw_out_of_range_fmt(const char*, ...) { std::abort(); }
+void __throw_invalid_argument(const char*) { std::abort(); }
+}  // namespace std

@@ -1,0 +1,16 @@
+// The stub's one top-level window: hidden while the destination dialog is up, then the
+// progress window of the run (member path, progress bar, abort button).
+#pragma once
+
+#include <windows.h>
+
+struct SfxApp;
+
+// The steps that construct the application: once per process the common controls, the
+// payload (openPayload) and the window class; then the hidden window and its controls, and
+// WM_SFX_START posted to it. False when any of that fails (a message was shown where the
+// failure has a system text); the program then ends without a window.
+bool startApplication(SfxApp& app, HINSTANCE instance);
+
+// Shows a member's path in the text line, shortened with an ellipsis to the line's width.
+void showMemberPath(SfxApp& app, const wchar_t* path);

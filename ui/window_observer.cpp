@@ -1,0 +1,53 @@
+#include "ui/window_observer.h"
+
+#include <commctrl.h>
+
+#include "core/app.h"
+#include "platform/platform.h"
+#include "ui/path_text.h"
+#include "ui/window_messages.h"
+
+HWND g_progressWnd = nullptr;
+
+HWND WindowRunObserver::mainWindow() const { return static_cast<HWND>(app_.mainWindow); }
+
+// Sent, not posted: the path belongs to the worker and is valid only during the call.
+void WindowRunObserver::memberAnnounced(const char16_t* storedPath) {
+  SendMessageW(mainWindow(), WM_SFX_MEMBER, 0, reinterpret_cast<LPARAM>(storedPath));
+}
+
+// A position above the bar's maximum of 100 shows as a full bar.
+void WindowRunObserver::progressPercent(uint32_t percent) {
+  SendMessageW(g_progressWnd, PBM_SETPOS, percent, 0);
+}
+
+// Modal on the calling thread (the worker), owned by the progress window.
+void WindowRunObserver::showMessage(const char16_t* text, MessageKind kind) {
+  if (kind == MessageKind::unknownHeader) {
+    MessageBoxW(mainWindow(), asWide(text), L"Zolt SFX", MB_OK | MB_ICONERROR);
+  } else {
+    MessageBoxW(mainWindow(), asWide(text), nullptr, BOX_WARNING);
+  }
+}
+
+// The system's own text for the code, in a box without owner or caption of its own.
+void WindowRunObserver::showSystemError(uint32_t code, uint32_t boxType) {
+  char16_t text[512];
+  if (platform::systemErrorText(code, text, 512) == 0) {
+    // No text for this code: show the number, so that the failure is not a blank box.
+    char16_t digits[12];
+    int n = 0;
+    do {
+      digits[n++] = static_cast<char16_t>(u'0' + code % 10);
+      code /= 10;
+    } while (code);
+    for (int i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
+    text[n] = 0;
+  }
+  MessageBoxW(nullptr, asWide(text), nullptr, boxType);
+}
+
+// Posted: the worker must not wait for the shortcuts and the program start.
+void WindowRunObserver::runEnded(bool aborted) {
+  PostMessageW(mainWindow(), aborted ? WM_SFX_ABORTED : WM_SFX_DONE, 0, 0);
+}
