@@ -21,6 +21,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/utf8.h"
 
 namespace platform {
 namespace {
@@ -32,73 +33,14 @@ uint32_t failWith(int code) {
   return t_lastError;
 }
 
-// UTF-16 path to the UTF-8 name the OS takes; "\" separates like "/". A lone surrogate
-// cannot be spelt in UTF-8 and becomes U+FFFD.
+// UTF-16 path to the UTF-8 name the OS takes; "\" separates like "/".
 std::string toOsPath(const char16_t* path) {
-  std::string out;
-  if (path == nullptr) return out;
-  for (const char16_t* p = path; *p != 0; ++p) {
-    uint32_t c = *p;
-    if (c == u'\\') c = u'/';
-    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
-      ++p;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  std::string out = utf16ToUtf8(path);
+  for (char& c : out) c = (c == '\\') ? '/' : c;
   return out;
 }
 
-// UTF-8 from the OS to UTF-16; malformed sequences become U+FFFD.
-std::u16string fromUtf8(const char* text) {
-  std::u16string out;
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  while (*p != 0) {
-    uint32_t c = *p;
-    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0) {
-      out += u'\uFFFD';
-      ++p;
-      continue;
-    }
-    c &= extra == 0 ? 0x7F : (0x3F >> extra);
-    int i = 1;
-    for (; i <= extra; ++i) {
-      if ((p[i] & 0xC0) != 0x80) break;
-      c = (c << 6) | (p[i] & 0x3F);
-    }
-    if (i <= extra) {
-      out += u'\uFFFD';
-      p += i;
-      continue;
-    }
-    p += extra + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
+std::u16string fromUtf8(const char* text) { return utf8ToUtf16(text, std::strlen(text)); }
 
 // Copies text into a Win32-style buffer: the length when it fits with its terminator,
 // otherwise the capacity needed (terminator included).

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "decode/frame.h"
+#include "platform/utf8.h"
 
 namespace lzhtest {
 namespace {
@@ -169,24 +170,7 @@ CurrentDirectory::~CurrentDirectory() {
   std::filesystem::current_path(previous_, ignored);
 }
 
-std::u16string utf16(const std::string& utf8) {
-  std::u16string out;
-  for (size_t i = 0; i < utf8.size();) {
-    uint32_t c = static_cast<unsigned char>(utf8[i]);
-    int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
-    c &= extra == 0 ? 0x7F : (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    i += static_cast<size_t>(extra) + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
+std::u16string utf16(const std::string& utf8) { return utf8ToUtf16(utf8.data(), utf8.size()); }
 
 std::unique_ptr<FileObject> openForReading(const std::filesystem::path& path) {
   auto file = std::make_unique<FileObject>();

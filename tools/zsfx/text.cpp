@@ -2,71 +2,11 @@
 
 #include <cstdio>
 
-std::string toUtf8(const char16_t* text) {
-  std::string out;
-  for (const char16_t* p = text; *p; ++p) {
-    uint32_t c = *p;
-    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
-      ++p;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate cannot be written as UTF-8
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+#include "platform/utf8.h"
 
-std::string toUtf8(const std::u16string& text) { return toUtf8(text.c_str()); }
-
-std::u16string fromUtf8(const std::string& text) {
-  std::u16string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    uint8_t b = static_cast<uint8_t>(text[i]);
-    uint32_t c = 0xFFFD;
-    size_t extra = 0;
-    if (b < 0x80) {
-      c = b;
-    } else if ((b & 0xE0) == 0xC0) {
-      c = b & 0x1F, extra = 1;
-    } else if ((b & 0xF0) == 0xE0) {
-      c = b & 0x0F, extra = 2;
-    } else if ((b & 0xF8) == 0xF0) {
-      c = b & 0x07, extra = 3;
-    }
-    ++i;
-    for (size_t k = 0; k < extra; ++k, ++i) {
-      if (i >= text.size() || (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80) {
-        c = 0xFFFD;
-        break;
-      }
-      c = (c << 6) | (static_cast<uint8_t>(text[i]) & 0x3F);
-    }
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
+std::string toUtf8(const char16_t* text) { return utf16ToUtf8(text); }
+std::string toUtf8(const std::u16string& text) { return utf16ToUtf8(text.c_str()); }
+std::u16string fromUtf8(const std::string& text) { return utf8ToUtf16(text.data(), text.size()); }
 
 void printOut(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 void printErr(const std::string& text) {

@@ -1,0 +1,68 @@
+#include "platform/utf8.h"
+
+#include <cstdint>
+
+std::string utf16ToUtf8(const char16_t* text) {
+  std::string out;
+  if (text == nullptr) return out;
+  for (const char16_t* p = text; *p != 0; ++p) {
+    uint32_t c = *p;
+    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
+      ++p;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::u16string utf8ToUtf16(const char* text, size_t size) {
+  std::u16string out;
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  const auto* end = p + size;
+  while (p < end) {
+    uint32_t c = *p;
+    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0) {
+      out += u'\uFFFD';
+      ++p;
+      continue;
+    }
+    c &= extra == 0 ? 0x7F : (0x3F >> extra);
+    int i = 1;
+    for (; i <= extra; ++i) {
+      if (p + i >= end || (p[i] & 0xC0) != 0x80) break;
+      c = (c << 6) | (p[i] & 0x3F);
+    }
+    if (i <= extra) {
+      out += u'\uFFFD';
+      p += i;
+      continue;
+    }
+    p += extra + 1;
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
