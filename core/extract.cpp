@@ -13,7 +13,6 @@ namespace {
 constexpr char16_t kCorruptedBefore[] = u"ファイル ";
 constexpr char16_t kCorruptedAfter[] = u" が壊れています。";
 constexpr char16_t kFolderClashText[] = u"を解凍できません。同名のフォルダが存在します。";
-constexpr char16_t kMethodNotBuiltText[] = u": this build cannot decode the member's method yet";
 
 void showWarning(const WideString& text) {
   if (g_runObserver != nullptr) g_runObserver->showMessage(text.c_str(), MessageKind::warning);
@@ -26,12 +25,6 @@ bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString&
     case DecodeStatus::writeFailed:
       showSystemError(result.systemError, BOX_WARNING);
       return false;
-    case DecodeStatus::methodNotBuilt: {
-      WideString text(path);
-      text.appendText(kMethodNotBuiltText);
-      showWarning(text);
-      return false;
-    }
     case DecodeStatus::damaged:
       app.errorFlag = 1;
       showWarning(corruptedFileText(path));

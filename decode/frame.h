@@ -28,7 +28,6 @@ enum class DecodeStatus : uint8_t {
   damaged,      // the packed data cannot be valid (or ended early): the member is corrupted
   writeFailed,  // writing the output failed; systemError holds the platform's code
   aborted,      // g_runFlag was cleared
-  methodNotBuilt,  // this build has no decoder for the member's method
 };
 
 struct DecodeResult {
