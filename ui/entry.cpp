@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+#include "ui/system_imports.h"
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand);
 
 // The linker's list of static constructors: -1, the constructors, then a null entry. They
@@ -28,6 +30,11 @@ void runStaticConstructors() {
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 extern "C" void stubEntry() {
+  // First of all: every DLL loaded from now on, and every dependency of one, comes from
+  // System32, never from the program's folder or the current directory.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // A Windows without user32 or shell32 cannot show a word; the exit code is all there is.
+  if (!loadSystemImports()) ExitProcess(1);
   runStaticConstructors();
   // The stub uses neither its command line nor the show command.
   const auto instance = reinterpret_cast<HINSTANCE>(&__ImageBase);
