@@ -13,10 +13,12 @@
 // launched.txt beside itself.
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 #include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwctype>
 #include <functional>
 #include <string>
 #include <vector>
@@ -215,9 +217,9 @@ struct Child {
   bool started = false;
 };
 
-Child launch(const wchar_t* caseName, const wstring& currentDir) {
+// Starts a program with the given command line (the program's path quoted first).
+Child launchCommand(wstring commandLine, const wstring& currentDir) {
   Child child;
-  wstring commandLine = L"\"" + g_workDir + L"\\cases\\" + caseName + L".exe\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   // Under Wine a file whose previous process has just ended can still be busy for a moment.
@@ -228,8 +230,15 @@ Child launch(const wchar_t* caseName, const wstring& currentDir) {
                                    currentDir.c_str(), &startup, &child.info);
     if (!child.started) error = GetLastError();
   }
-  expect(child.started, wstring(L"CreateProcessW starts ") + caseName + L" (error " + std::to_wstring(error) + L")");
+  expect(child.started, L"CreateProcessW starts " + commandLine + L" (error " + std::to_wstring(error) + L")");
   return child;
+}
+
+// Starts the case's self-extracting file, with arguments after its name when given.
+Child launch(const wchar_t* caseName, const wstring& currentDir, const wstring& arguments = L"") {
+  wstring commandLine = L"\"" + g_workDir + L"\\cases\\" + caseName + L".exe\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  return launchCommand(commandLine, currentDir);
 }
 
 // Waits for the exit; the exit code, or -1 after the timeout (the process is then killed).
@@ -816,6 +825,99 @@ void scenarioZsfxMade() {
   expect(isFolder(run + L"\\made"), L"extracted into made\\");
 }
 
+// ---------------------------------------------------------------- planted DLLs
+
+// Every DLL the stub's process loads under Wine (WINEDEBUG=+loaddll, with the dialog, a
+// shortcut and the shell notifications), and some that Windows itself loads for the same
+// calls. The scenario also checks that the running stub has no module outside this list.
+// kernel32, kernelbase, ntdll, win32u and winex11.drv are part of Wine itself and are only
+// ever loaded as its built-in copies: planted, they are left in place but prove nothing here.
+const wchar_t* const kPlantedNames[] = {
+    L"actxprxy.dll", L"advapi32.dll", L"bcrypt.dll", L"cfgmgr32.dll", L"combase.dll", L"comctl32.dll",
+    L"cryptbase.dll", L"dnsapi.dll", L"dwmapi.dll", L"gdi32.dll", L"imm32.dll", L"iphlpapi.dll",
+    L"kernel32.dll", L"kernelbase.dll", L"msimg32.dll", L"msvcrt.dll", L"nsi.dll", L"ntdll.dll",
+    L"ole32.dll", L"oleaut32.dll", L"profapi.dll", L"propsys.dll", L"rpcrt4.dll", L"sechost.dll",
+    L"setupapi.dll", L"shcore.dll", L"shell32.dll", L"shlwapi.dll", L"ucrtbase.dll", L"user32.dll",
+    L"userenv.dll", L"uxtheme.dll", L"version.dll", L"win32u.dll", L"windows.storage.dll", L"winex11.drv",
+    L"ws2_32.dll", L"zlib1.dll"};
+
+void plantCopies(const wstring& folder) {
+  for (const wchar_t* name : kPlantedNames) {
+    expect(CopyFileW((g_workDir + L"\\planted.dll").c_str(), (folder + L"\\" + name).c_str(), FALSE),
+           L"planted " + folder + L"\\" + name);
+  }
+}
+
+wstring lowerCase(wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+  return text;
+}
+
+// The names of the modules a running process has loaded that are not in kPlantedNames.
+wstring modulesOutsideTheList(const Child& child) {
+  HMODULE modules[512];
+  DWORD bytes = 0;
+  if (!K32EnumProcessModules(child.info.hProcess, modules, sizeof modules, &bytes)) return L"(cannot list modules)";
+  wstring unknown;
+  for (DWORD i = 1; i < bytes / sizeof(HMODULE); ++i) {  // [0] is the program itself
+    wchar_t path[MAX_PATH] = {};
+    K32GetModuleFileNameExW(child.info.hProcess, modules[i], path, MAX_PATH);
+    const wstring name = lowerCase(wcsrchr(path, L'\\') ? wcsrchr(path, L'\\') + 1 : path);
+    bool listed = false;
+    for (const wchar_t* planted : kPlantedNames) listed = listed || name == planted;
+    if (!listed) unknown += name + L" ";
+  }
+  return unknown;
+}
+
+// What the planted copies wrote about themselves in the folder ("" when none was loaded).
+wstring plantedRecord(const wstring& folder) {
+  std::string bytes;
+  if (!readWholeFile(folder + L"\\planted-record.txt", bytes)) return L"";
+  return wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
+// A copy of the DLL under every name the stub loads, beside the self-extracting file and in
+// its current directory. The stub runs with the dialog (and makes a shortcut) and without
+// it; no copy may be loaded, judged by the copies' own record, and each run extracts every
+// file with exit code 0 (a copy that broke the start-up would write no record).
+void scenarioPlantedDlls() {
+  const wstring app = freshRunFolder(L"planted-app");
+  const wstring run = freshRunFolder(L"planted");
+  plantCopies(app);
+  plantCopies(run);
+  const wstring shortcut = L"planted-test";
+  deleteShortcuts(shortcut);
+
+  // The recording works: loaded on purpose, a copy leaves its record.
+  const wstring control = freshRunFolder(L"planted-control");
+  CopyFileW((g_workDir + L"\\planted.dll").c_str(), (control + L"\\zoltplant.dll").c_str(), FALSE);
+  if (HMODULE loaded = LoadLibraryW((control + L"\\zoltplant.dll").c_str())) FreeLibrary(loaded);
+  expect(plantedRecord(control).find(L"zoltplant.dll") != wstring::npos, L"a planted copy records its loading");
+
+  for (const wchar_t* caseName : {L"planted", L"planted-nodialog"}) {
+    const wstring exe = app + L"\\" + caseName + L".exe";
+    CopyFileW((g_workDir + L"\\cases\\" + caseName + L".exe").c_str(), exe.c_str(), FALSE);
+    Child child = launchCommand(L"\"" + exe + L"\"", run);
+    const bool withDialog = lstrcmpW(caseName, L"planted") == 0;
+    if (withDialog) {
+      if (HWND dialog = waitForDialog(child)) {
+        const wstring unknown = modulesOutsideTheList(child);
+        expect(unknown.empty(), L"every module of the stub is planted (add: " + unknown + L")");
+        click(dialog, IDOK);
+      }
+    }
+    expect(waitExit(child) == 0, wstring(caseName) + L": exit code 0");
+    const wstring dest = withDialog ? run + L"\\dest" : run;
+    for (const wchar_t* name : {L"one.txt", L"small.txt", L"text.txt"}) expectCorpusFile(dest, name);
+    expect(exists(dest + L"\\bin\\launched.exe"), wstring(caseName) + L": bin\\launched.exe extracted");
+  }
+  expectShortcut(CSIDL_COMMON_PROGRAMS, shortcut, true, run + L"\\dest\\bin\\launched.exe", run + L"\\dest");
+  deleteShortcuts(shortcut);
+  expect(plantedRecord(app).empty(), L"no DLL beside the file was loaded (" + plantedRecord(app) + L")");
+  expect(plantedRecord(run).empty(), L"no DLL in the current directory was loaded (" + plantedRecord(run) + L")");
+}
+
 struct Scenario {
   const wchar_t* name;
   void (*run)();
@@ -837,6 +939,7 @@ const Scenario kScenarios[] = {
     {L"close-during-run", scenarioCloseDuringRun},
     {L"member-path", scenarioMemberPath},
     {L"zsfx-made", scenarioZsfxMade},
+    {L"planted-dlls", scenarioPlantedDlls},
 };
 
 // ---------------------------------------------------------------- screenshots

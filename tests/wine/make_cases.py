@@ -144,6 +144,12 @@ def main():
                               target="bin\\launched.exe", startmenu=3, desktop=1, sendto=2),
                [member("documents/manuals/japanese/setup-guide/readme.txt", b"readme\r\n"),
                 zero_member("data/archives/large-sample-data/big.bin", big_mib << 20)])
+    # The planted-DLL scenario: with the dialog (and a shortcut, which brings in COM), and
+    # without settings, so without the dialog.
+    write_case(work, stub, "planted",
+               settings_block(title="planted", destination="dest", target="bin\\launched.exe", startmenu=2,
+                              name="planted-test"), basic)
+    write_case(work, stub, "planted-nodialog", b"\x00", basic)
     for name, shortcut in (("abort", "abort-test"), ("close", "close-test")):
         write_case(work, stub, name,
                    settings_block(title="中断テスト", target="bin\\launched.exe", startmenu=2,

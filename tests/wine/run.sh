@@ -26,7 +26,8 @@ skip() {
 for tool in wine xvfb-run python3; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
-[ -f "$stub" ] && [ -f "$driver" ] || skip "build the windows preset first ($stub, $driver)"
+[ -f "$stub" ] && [ -f "$driver" ] && [ -f "$build/bin/planted.dll" ] ||
+  skip "build the windows preset first ($stub, $driver, planted.dll)"
 [ -d "$corpus" ] || skip "corpus not found at $corpus"
 
 export WINEPREFIX=${ZOLT_WINEPREFIX:-$root/build/wineprefix}
@@ -49,6 +50,8 @@ work=$(mktemp -d /tmp/zolt-wine.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 python3 "$here/make_cases.py" "$stub" "$driver" "$corpus" "$work" "${ZOLT_BIG_MIB:-256}"
 cp "$driver" "$work/driver.exe"
+# The DLL that records its own loading, for the planted-DLL scenario.
+cp "$build/bin/planted.dll" "$work/planted.dll"
 # With a host build of zsfx: a self-extracting file that zsfx make writes from samples/, packed
 # with ZOLT_MAKE_METHOD (default lh5).
 zsfx=${ZOLT_ZSFX:-$root/build/host/tools/zsfx/zsfx}
