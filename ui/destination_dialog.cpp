@@ -6,8 +6,10 @@
 
 #include "core/app.h"
 #include "core/output_paths.h"
-#include "ui/path_text.h"
+#include "platform/win32_scoped.h"
+#include "platform/win32_text.h"
 #include "ui/resource_ids.h"
+#include "ui/user_output.h"
 
 namespace {
 
@@ -50,7 +52,8 @@ void onInitDialog(HWND dialog, SfxApp* app) {
   const SfxSettings& settings = app->settings;
   SetWindowTextW(dialog, asWide(settings.title.c_str()));
   g_folderText[0] = 0;
-  copyText(g_folderText, asWide(settings.destination.c_str()), MAX_PATH);
+  // The settings' folder, or the one given with /D=.
+  copyText(g_folderText, asWide(app->destinationFolder.c_str()), MAX_PATH);
   SetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText);
   for (const OptionBox& box : kOptionBoxes) {
     const uint8_t option = settings.*box.option;
@@ -86,7 +89,7 @@ void onOk(HWND dialog) {
 // created until OK.
 void onBrowse(HWND dialog) {
   // The browser is a COM object user; initialise the apartment for it on this thread.
-  const bool comReady = SUCCEEDED(CoInitialize(nullptr));
+  ScopedComInit com;
   wchar_t displayName[MAX_PATH];
   BROWSEINFOW info = {};
   info.hwndOwner = dialog;
@@ -97,7 +100,6 @@ void onBrowse(HWND dialog) {
     if (SHGetPathFromIDListW(items, g_folderText)) SetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText);
     ILFree(items);  // the shell allocator's Free, as the engine frees its item lists too
   }
-  if (comReady) CoUninitialize();
 }
 
 }  // namespace
@@ -115,7 +117,7 @@ INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
           onOk(dialog);
           break;
         case IDCANCEL:
-          EndDialog(dialog, 1);
+          EndDialog(dialog, 2);
           break;
         case IDC_BROWSE:
           onBrowse(dialog);
@@ -124,6 +126,15 @@ INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
       return TRUE;
   }
   return FALSE;
+}
+
+void resolveFolder(WideString& folder) {
+  // A folder too long for the buffer stays as it is; ensureDestination refuses it.
+  if (folder.length() >= MAX_PATH) return;
+  wchar_t path[MAX_PATH];
+  copyText(path, asWide(folder.c_str()), MAX_PATH);
+  makeFullPath(path);
+  folder.assign(asUtf16(path));
 }
 
 bool ensureDestination(SfxApp& app, const wchar_t* folder) {
@@ -139,6 +150,6 @@ bool ensureDestination(SfxApp& app, const wchar_t* folder) {
     // into the current directory, which would still be the previous one.
     ok = createFolderChain(asUtf16(chain)) && SetCurrentDirectoryW(folder);
   }
-  if (!ok) MessageBoxW(static_cast<HWND>(app.mainWindow), L"フォルダを作成できません", nullptr, MB_OK | MB_ICONEXCLAMATION);
+  if (!ok) tellUser(static_cast<HWND>(app.mainWindow), L"フォルダを作成できません", nullptr, MB_OK | MB_ICONEXCLAMATION);
   return ok;
 }

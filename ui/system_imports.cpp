@@ -44,8 +44,8 @@ extern "C" FARPROC zoltImportSlots[];
 namespace {
 
 // The names in list order: an empty string, then a DLL's name, starts each DLL; two empty
-// strings end the list.
-#define ZOLT_DLL_NAME(dll) "\0" #dll ".dll\0"
+// strings end the list. LoadLibraryExA adds the ".dll" itself.
+#define ZOLT_DLL_NAME(dll) "\0" #dll "\0"
 #define ZOLT_FUNCTION_NAME(function) #function "\0"
 constexpr char kImportNames[] = ZOLT_SYSTEM_IMPORTS(ZOLT_DLL_NAME, ZOLT_FUNCTION_NAME) "\0";
 

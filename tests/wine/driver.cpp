@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/resource_ids.h"
+
 namespace {
 
 using std::wstring;
@@ -347,9 +349,6 @@ void answerMessageBox(const Child& child, const wstring& expected) {
 bool isChecked(HWND dialog, int id) { return sendTo(GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED; }
 bool isEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)); }
 
-constexpr int IDC_DEST_EDIT = 1000, IDC_STARTMENU = 1002, IDC_DESKTOP = 1003, IDC_SENDTO = 1004;
-constexpr int IDC_ABORT = 1017;
-
 // The check box's state as the option byte gives it: OPTION_ON checks, OPTION_CHANGEABLE enables.
 void expectBox(HWND dialog, int id, int optionByte, const wchar_t* name) {
   expect(isChecked(dialog, id) == ((optionByte & 2) != 0), wstring(name) + L" box checked as option " + std::to_wstring(optionByte));
@@ -460,7 +459,7 @@ void scenarioDialogOptions() {
     int id;
     const wchar_t* text;
   } texts[] = {{0xFFFF, L"解凍先ﾌｫﾙﾀﾞ(&D):"},
-               {1001, L"参照(&R)"},
+               {IDC_BROWSE, L"参照(&R)"},
                {IDC_STARTMENU, L"スタートメニューに登録する(&M)"},
                {IDC_DESKTOP, L"デスクトップにショートカットを作成する(&D)"},
                {IDC_SENDTO, L"「送る」に登録する(&T)"},
@@ -522,7 +521,7 @@ void scenarioDialogRelative() {
   deleteShortcuts(name);
 }
 
-// Cancel: nothing is created, exit code 0.
+// Cancel: nothing is created, exit code 2.
 void scenarioCancel() {
   const wstring run = freshRunFolder(L"cancel");
   Child child = launch(L"cancel", run);
@@ -532,7 +531,7 @@ void scenarioCancel() {
     setDestination(dialog, run + L"\\typed");
     click(dialog, IDCANCEL);
   }
-  expect(waitExit(child) == 0, L"exit code 0");
+  expect(waitExit(child) == 2, L"exit code 2 after cancel");
   expect(folderEntries(run).empty(), L"nothing extracted or created after cancel");
 }
 
@@ -545,11 +544,11 @@ void scenarioCloseDuringDialog() {
     HWND main = waitForWindow(child, [](HWND w) { return className(w) == L"ZOLTSFXCLASS"; });
     if (expect(main != nullptr, L"the hidden main window exists")) PostMessageW(main, WM_CLOSE, 0, 0);
   }
-  expect(waitExit(child, 20000) == 0, L"exit code 0");
+  expect(waitExit(child, 20000) == 2, L"exit code 2 after closing");
   expect(folderEntries(run).empty(), L"nothing extracted after closing during the dialog");
 }
 
-// "フォルダを作成できません", nothing extracted, exit code 0, for: a destination below an
+// "フォルダを作成できません", nothing extracted, exit code 1, for: a destination below an
 // existing file; an existing file itself (nothing needs creating, but the folder cannot be
 // entered: the run must not go on in the previous current directory); an empty text.
 void scenarioCannotCreate() {
@@ -565,7 +564,7 @@ void scenarioCannotCreate() {
     setDestination(dialog, typed);
     click(dialog, IDOK);
     answerMessageBox(child, L"フォルダを作成できません");
-    expect(waitExit(child) == 0, L"exit code 0 for destination \"" + typed + L"\"");
+    expect(waitExit(child) == 1, L"exit code 1 for destination \"" + typed + L"\"");
     const std::vector<wstring> entries = folderEntries(run);
     expect(entries.size() == 1 && entries[0] == L"blocker", L"nothing extracted for destination \"" + typed + L"\"");
   }
@@ -581,7 +580,7 @@ void scenarioCrcError() {
   HWND dialog = waitForDialog(child);
   if (dialog) click(dialog, IDOK);
   answerMessageBox(child, L"ファイル corrupt.txt が壊れています。");
-  expect(waitExit(child) == 0, L"exit code 0");
+  expect(waitExit(child) == 1, L"exit code 1 after a CRC error");
   expect(exists(run + L"\\bin\\launched.exe"), L"the member before the damaged one stays");
   expect(exists(run + L"\\corrupt.txt"), L"the damaged file stays");
   expect(!exists(run + L"\\never.txt"), L"no member after the damaged one");
@@ -638,7 +637,7 @@ void scenarioNoSpecialFolder() {
     Child child = launch(L"nofolder", run);
     HWND dialog = waitForDialog(child);
     if (dialog) click(dialog, IDOK);
-    expect(waitExit(child) == 0, L"exit code 0");
+    expect(waitExit(child) == 1, L"exit code 1: the desktop shortcut could not be made");
   }
   const wstring target = run + L"\\bin\\launched.exe";
   expectShortcut(CSIDL_PROGRAMS, name, true, target, run);
@@ -690,7 +689,7 @@ void scenarioMemberPath() {
            L"the long path is shortened with an ellipsis, keeping the name (shows " + text + L")");
     sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
   }
-  expect(waitExit(child) == 0, L"exit code 0");
+  expect(waitExit(child) == 2, L"exit code 2 after abort");
   expect(exists(dest + L"\\documents\\manuals\\japanese\\setup-guide\\readme.txt"), L"first member extracted under Program Files");
   removeTree(specialFolder(CSIDL_PROGRAM_FILES) + L"\\Zolt");
 }
@@ -727,7 +726,7 @@ void scenarioAbort() {
     sendTo(abortButton, BM_CLICK);
     sendTo(abortButton, BM_CLICK);
   }
-  expect(waitExit(child) == 0, L"exit code 0");
+  expect(waitExit(child) == 2, L"exit code 2 after abort");
   expectStoppedAtBigMember(run, name);
 }
 
@@ -739,7 +738,7 @@ void scenarioCloseDuringRun() {
   const wstring run = freshRunFolder(L"close");
   Child child = launch(L"close", run);
   if (HWND window = runUntilBigMember(child)) PostMessageW(window, WM_CLOSE, 0, 0);
-  expect(waitExit(child, 20000) == 0, L"exit code 0 soon after closing");
+  expect(waitExit(child, 20000) == 2, L"exit code 2 soon after closing");
   expectStoppedAtBigMember(run, name);
 }
 
@@ -981,7 +980,7 @@ int takeScreenshots() {
   while (sendTo(bar, PBM_GETPOS) < 40 && GetTickCount() - start < 30000 && !hasExited(child)) Sleep(5);
   offerForPicture(window, L"progress");
   sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
-  return waitExit(child) == 0 ? 0 : 1;
+  return waitExit(child) == 2 ? 0 : 1;
 }
 
 // Started by the stub as its program to run: record the current directory and end.
