@@ -344,6 +344,18 @@ void answerMessageBox(const Child& child, const wstring& expected) {
   PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
+// Until the process ends (60 s at most): every message box it shows is a failure, reported
+// with its text and closed.
+void expectNoMessageUntilExit(const Child& child, const wstring& what) {
+  const DWORD start = GetTickCount();
+  while (child.started && !hasExited(child) && GetTickCount() - start < 60000) {
+    if (HWND box = waitForWindow(child, isMessageBox, 500)) {
+      expect(false, what + L" shows no message (shows \"" + messageBoxText(box) + L"\")");
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+  }
+}
+
 // ---------------------------------------------------------------- the dialog
 
 bool isChecked(HWND dialog, int id) { return sendTo(GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED; }
@@ -430,13 +442,7 @@ void scenarioMethods() {
     const wstring caseName = wstring(L"method-") + method;
     const wstring run = freshRunFolder(caseName.c_str());
     Child child = launch(caseName.c_str(), run);
-    const DWORD start = GetTickCount();
-    while (child.started && !hasExited(child) && GetTickCount() - start < 60000) {
-      if (HWND box = waitForWindow(child, isMessageBox, 500)) {
-        expect(false, caseName + L" shows no message (shows \"" + messageBoxText(box) + L"\")");
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-      }
-    }
+    expectNoMessageUntilExit(child, caseName);
     expect(waitExit(child) == 0, caseName + L" exit code 0");
     for (const wchar_t* name : corpusNames) expectCorpusFile(run, name);
   }
@@ -824,6 +830,154 @@ void scenarioZsfxMade() {
   expect(isFolder(run + L"\\made"), L"extracted into made\\");
 }
 
+// ---------------------------------------------------------------- switches
+
+// Whether the process shows a visible top-level window before it ends (checked until the
+// timeout; the caller then waits for the exit).
+bool showsWindowBeforeExit(const Child& child, DWORD milliseconds = 60000) {
+  const DWORD start = GetTickCount();
+  while (child.started && !hasExited(child) && GetTickCount() - start < milliseconds) {
+    WindowSearch search{child.info.dwProcessId, [](HWND w) { return IsWindowVisible(w) != FALSE; }};
+    EnumWindows(searchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+std::string fileBytes(const wstring& path) {
+  std::string bytes;
+  readWholeFile(path, bytes);
+  return bytes;
+}
+
+// /S: no dialog, no window; the settings decide: their folder (relative, with a space),
+// the shortcuts whose option is on (changeable or not), and the program.
+void scenarioSilent() {
+  const wstring name = L"silent-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"silent");
+  Child child = launch(L"silent", run, L"/S");
+  expect(!showsWindowBeforeExit(child), L"no window under /S");
+  expect(waitExit(child) == 0, L"exit code 0");
+  const wstring dest = run + L"\\silent out";
+  for (const wchar_t* file : {L"one.txt", L"small.txt", L"text.txt"}) expectCorpusFile(dest, file);
+  const wstring target = dest + L"\\bin\\launched.exe";
+  expectShortcut(CSIDL_COMMON_PROGRAMS, name, true, target, dest);
+  expectShortcut(CSIDL_COMMON_DESKTOPDIRECTORY, name, false, target, dest);
+  expectShortcut(CSIDL_SENDTO, name, true, target, dest);
+  const wstring launchedIn = launchedRecord(dest + L"\\bin", 15000);
+  expect(lstrcmpiW(launchedIn.c_str(), dest.c_str()) == 0, L"the program was started (" + launchedIn + L")");
+  deleteShortcuts(name);
+}
+
+// /NORUN and /LOG= (relative to the start directory, appended, UTF-8 without BOM, CR LF),
+// with the switches written in other cases and with "-".
+void scenarioNoRunAndLog() {
+  const wstring name = L"silent-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"norun");
+  writeWholeFile(run + L"\\install.log", "earlier\r\n", 9);
+  Child child = launch(L"silent", run, L"-s /norun /Log=install.log");
+  expect(!showsWindowBeforeExit(child), L"no window under -s");
+  expect(waitExit(child) == 0, L"exit code 0");
+  const wstring dest = run + L"\\silent out";
+  expectCorpusFile(dest, L"text.txt");
+  expectShortcut(CSIDL_COMMON_PROGRAMS, name, true, dest + L"\\bin\\launched.exe", dest);
+  expect(launchedRecord(dest + L"\\bin", 3000).empty(), L"no program with /NORUN");
+  const std::string log = fileBytes(run + L"\\install.log");
+  expect(log == "earlier\r\nOK one.txt\r\nOK small.txt\r\nOK text.txt\r\nOK bin/launched.exe\r\n",
+         L"the log lists every member after what it held (is \"" + wstring(log.begin(), log.end()) + L"\")");
+  deleteShortcuts(name);
+}
+
+// /S on a damaged file: exit code 1 and no box waiting for a click; the log says why.
+void scenarioSilentDamaged() {
+  const wstring run = freshRunFolder(L"silentcrc");
+  Child child = launch(L"silent-crc", run, L"/S /LOG=\"" + run + L"\\crc log.txt\"");
+  expect(!showsWindowBeforeExit(child), L"no window or box under /S");
+  expect(waitExit(child, 30000) == 1, L"exit code 1");
+  expect(exists(run + L"\\out\\bin\\launched.exe"), L"the member before the damaged one is written");
+  const std::string log = fileBytes(run + L"\\crc log.txt");
+  expect(log == "OK bin/launched.exe\r\nMSG ファイル corrupt.txt が壊れています。\r\n",
+         L"the log holds the written member and the message (" + std::to_wstring(log.size()) + L" bytes)");
+}
+
+// /D= with /S: an absolute folder with spaces and no quotes, and a relative quoted one
+// with trailing spaces, made absolute against the start directory.
+void scenarioSilentDestination() {
+  const wstring run = freshRunFolder(L"silentdest");
+  const struct {
+    wstring arguments, dest;
+  } cases[] = {{L"/S /D=" + run + L"\\abs dir\\sub", run + L"\\abs dir\\sub"},
+               {L"/NORUN /S /D=\"rel dir\\sub\"  ", run + L"\\rel dir\\sub"}};
+  for (const auto& c : cases) {
+    Child child = launch(L"cancel", run, c.arguments);
+    expect(!showsWindowBeforeExit(child), L"no window for " + c.arguments);
+    expect(waitExit(child) == 0, L"exit code 0 for " + c.arguments);
+    for (const wchar_t* file : {L"one.txt", L"text.txt"}) expectCorpusFile(c.dest, file);
+  }
+  expect(!exists(run + L"\\out"), L"the settings' folder is not used");
+}
+
+// /D= without /S fills the dialog's folder field, made absolute.
+void scenarioDestinationInDialog() {
+  const wstring run = freshRunFolder(L"dialogdest");
+  Child child = launch(L"cancel", run, L"/D=typed dir");
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return (void)waitExit(child, 1000);
+  const wstring shown = textOf(GetDlgItem(dialog, IDC_DEST_EDIT));
+  expect(lstrcmpiW(shown.c_str(), (run + L"\\typed dir").c_str()) == 0, L"the dialog shows the /D= folder (is " + shown + L")");
+  click(dialog, IDOK);
+  expect(waitExit(child) == 0, L"exit code 0");
+  expectCorpusFile(run + L"\\typed dir", L"one.txt");
+}
+
+// /? shows the switches and ends with 0; an unknown switch shows them and ends with 3, with
+// /S without any window. Nothing is extracted.
+void scenarioHelpAndUnknownSwitch() {
+  const wstring run = freshRunFolder(L"switches");
+  for (const wchar_t* arguments : {L"/?", L"/X"}) {
+    Child child = launch(L"cancel", run, arguments);
+    answerMessageBox(child, L"/NORUN");
+    const long code = waitExit(child);
+    expect(code == (arguments[1] == L'?' ? 0 : 3), wstring(L"exit code for ") + arguments + L" (is " + std::to_wstring(code) + L")");
+  }
+  Child child = launch(L"cancel", run, L"/S /bogus");
+  expect(!showsWindowBeforeExit(child), L"no window for /S /bogus");
+  expect(waitExit(child) == 3, L"exit code 3 for /S /bogus");
+  expect(folderEntries(run).empty(), L"nothing extracted");
+}
+
+// An archive of names Windows refuses, made elsewhere: every member is written under the
+// name zsfx extract gives it on Linux (run.sh compares both trees).
+void scenarioRefusedNames() {
+  const wstring run = freshRunFolder(L"refused");
+  Child child = launch(L"refused", run);
+  expectNoMessageUntilExit(child, L"refused");
+  expect(waitExit(child) == 0, L"exit code 0");
+  for (const wchar_t* name : {L"what_.txt", L"quote_x.txt", L"trail_", L"___\\g.txt", L"dir_\\colon_x.txt", L"_CON_",
+                              L"after.txt"}) {
+    expect(exists(run + L"\\" + name), wstring(L"written: ") + name);
+  }
+}
+
+// The zsfx-made file signed afterwards with a test certificate (run.sh signs it): the
+// signature follows the payload, and the file still extracts.
+void scenarioSigned() {
+  const wstring file = g_workDir + L"\\cases\\signed.exe";
+  const std::string bytes = fileBytes(file);
+  if (!expect(bytes.size() > 0x200, L"run.sh made cases\\signed.exe")) return;
+  // The certificate table: data directory 4 of the PE32+ optional header.
+  const uint32_t pe = *reinterpret_cast<const uint32_t*>(bytes.data() + 0x3C);
+  const uint32_t certificateSize = *reinterpret_cast<const uint32_t*>(bytes.data() + pe + 24 + 112 + 4 * 8 + 4);
+  expect(certificateSize > 0, L"the file carries a signature");
+  const wstring run = freshRunFolder(L"signed");
+  Child child = launch(L"signed", run, L"/S");
+  expect(waitExit(child) == 0, L"exit code 0");
+  expect(exists(run + L"\\made\\README.txt"), L"extracted into made\\");
+}
+
 // ---------------------------------------------------------------- planted DLLs
 
 // Every DLL the stub's process loads under Wine (WINEDEBUG=+loaddll, with the dialog, a
@@ -894,22 +1048,28 @@ void scenarioPlantedDlls() {
   if (HMODULE loaded = LoadLibraryW((control + L"\\zoltplant.dll").c_str())) FreeLibrary(loaded);
   expect(plantedRecord(control).find(L"zoltplant.dll") != wstring::npos, L"a planted copy records its loading");
 
-  for (const wchar_t* caseName : {L"planted", L"planted-nodialog"}) {
-    const wstring exe = app + L"\\" + caseName + L".exe";
-    CopyFileW((g_workDir + L"\\cases\\" + caseName + L".exe").c_str(), exe.c_str(), FALSE);
-    Child child = launchCommand(L"\"" + exe + L"\"", run);
-    const bool withDialog = lstrcmpW(caseName, L"planted") == 0;
-    if (withDialog) {
+  const struct {
+    const wchar_t* caseName;
+    const wchar_t* arguments;
+    bool withDialog;
+  } runs[] = {{L"planted", L"", true}, {L"planted-nodialog", L"", false}, {L"planted", L"/S", false}};
+  for (const auto& r : runs) {
+    const wstring what = wstring(r.caseName) + L" " + r.arguments;
+    const wstring exe = app + L"\\" + r.caseName + L".exe";
+    CopyFileW((g_workDir + L"\\cases\\" + r.caseName + L".exe").c_str(), exe.c_str(), FALSE);
+    const wstring dest = lstrcmpW(r.caseName, L"planted") == 0 ? run + L"\\dest" : run;
+    removeTree(run + L"\\dest");
+    Child child = launchCommand(L"\"" + exe + L"\" " + r.arguments, run);
+    if (r.withDialog) {
       if (HWND dialog = waitForDialog(child)) {
         const wstring unknown = modulesOutsideTheList(child);
         expect(unknown.empty(), L"every module of the stub is planted (add: " + unknown + L")");
         click(dialog, IDOK);
       }
     }
-    expect(waitExit(child) == 0, wstring(caseName) + L": exit code 0");
-    const wstring dest = withDialog ? run + L"\\dest" : run;
+    expect(waitExit(child) == 0, what + L": exit code 0");
     for (const wchar_t* name : {L"one.txt", L"small.txt", L"text.txt"}) expectCorpusFile(dest, name);
-    expect(exists(dest + L"\\bin\\launched.exe"), wstring(caseName) + L": bin\\launched.exe extracted");
+    expect(exists(dest + L"\\bin\\launched.exe"), what + L": bin\\launched.exe extracted");
   }
   expectShortcut(CSIDL_COMMON_PROGRAMS, shortcut, true, run + L"\\dest\\bin\\launched.exe", run + L"\\dest");
   deleteShortcuts(shortcut);
@@ -939,6 +1099,14 @@ const Scenario kScenarios[] = {
     {L"member-path", scenarioMemberPath},
     {L"zsfx-made", scenarioZsfxMade},
     {L"planted-dlls", scenarioPlantedDlls},
+    {L"silent", scenarioSilent},
+    {L"norun-log", scenarioNoRunAndLog},
+    {L"silent-damaged", scenarioSilentDamaged},
+    {L"silent-destination", scenarioSilentDestination},
+    {L"dialog-destination", scenarioDestinationInDialog},
+    {L"switches", scenarioHelpAndUnknownSwitch},
+    {L"refused-names", scenarioRefusedNames},
+    {L"signed", scenarioSigned},
 };
 
 // ---------------------------------------------------------------- screenshots

@@ -150,6 +150,17 @@ def main():
                settings_block(title="planted", destination="dest", target="bin\\launched.exe", startmenu=2,
                               name="planted-test"), basic)
     write_case(work, stub, "planted-nodialog", b"\x00", basic)
+    # Unattended runs: a destination with a space, the Start menu and Send To on, the desktop
+    # changeable but off, and a program to start.
+    write_case(work, stub, "silent",
+               settings_block(title="silent", destination="silent out", target="bin\\launched.exe", startmenu=2,
+                              desktop=1, sendto=3, program="bin\\launched.exe", name="silent-test"), basic)
+    write_case(work, stub, "silent-crc", settings_block(destination="out"), [launched, damaged[:-1]])
+    # Names Windows refuses, as an archive made on another system holds them.
+    write_case(work, stub, "refused", b"\x00",
+               [member(n, n.encode("latin-1") + b"\r\n") for n in
+                ("what?.txt", 'quote"x.txt', "a<b>c.txt", "pipe|star*.txt", "trail.", "space ", "ctl\x01\x1f.txt",
+                 ".../g.txt", "dir?/colon:x.txt", "CON.", "after.txt")])
     for name, shortcut in (("abort", "abort-test"), ("close", "close-test")):
         write_case(work, stub, name,
                    settings_block(title="中断テスト", target="bin\\launched.exe", startmenu=2,
