@@ -904,7 +904,8 @@ void scenarioSilentDamaged() {
 }
 
 // /D= with /S: an absolute folder with spaces and no quotes, and a relative quoted one
-// with trailing spaces, made absolute against the start directory.
+// with trailing spaces, made absolute against the start directory; then one that cannot be
+// created.
 void scenarioSilentDestination() {
   const wstring run = freshRunFolder(L"silentdest");
   const struct {
@@ -918,6 +919,11 @@ void scenarioSilentDestination() {
     for (const wchar_t* file : {L"one.txt", L"text.txt"}) expectCorpusFile(c.dest, file);
   }
   expect(!exists(run + L"\\out"), L"the settings' folder is not used");
+  // A folder below a file cannot be created: exit code 1, no box waiting for a click.
+  writeWholeFile(run + L"\\blocker", "x", 1);
+  Child child = launch(L"cancel", run, L"/S /D=" + run + L"\\blocker\\sub");
+  expect(!showsWindowBeforeExit(child), L"no window or box when the folder cannot be created");
+  expect(waitExit(child, 30000) == 1, L"exit code 1 when the folder cannot be created");
 }
 
 // /D= without /S fills the dialog's folder field, made absolute.
