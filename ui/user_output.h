@@ -1,4 +1,4 @@
-// Where the stub's messages go: message boxes, or with /S the parent's console; and the
+// Where the stub's messages go: message boxes, or with /S the caller's console or output; and the
 // /LOG file, which records every message and every extracted member.
 #pragma once
 
@@ -6,8 +6,8 @@
 
 struct StubSwitches;
 
-// Sets the output up for the switches: with /S, the console of the process that started the
-// stub (when it has one); with /LOG=FILE, FILE opened for appending, a relative name taken
+// Sets the output up for the switches: with /S, the output the caller redirected (UTF-8), or
+// else the console of the process that started the stub (when it has one); with /LOG=FILE, FILE opened for appending, a relative name taken
 // against the current directory (call this before anything changes it). False, after the
 // system's text has been told, when the log cannot be opened.
 bool beginUserOutput(const StubSwitches& switches);

@@ -219,16 +219,21 @@ struct Child {
   bool started = false;
 };
 
-// Starts a program with the given command line (the program's path quoted first).
-Child launchCommand(wstring commandLine, const wstring& currentDir) {
+// Starts a program with the given command line (the program's path quoted first); with an
+// output handle (inheritable), as its standard output and error.
+Child launchCommand(wstring commandLine, const wstring& currentDir, HANDLE output = nullptr) {
   Child child;
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
+  if (output) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = output;
+  }
   // Under Wine a file whose previous process has just ended can still be busy for a moment.
   DWORD error = 0;
   for (int attempt = 0; attempt < 20 && !child.started; ++attempt) {
     if (attempt) Sleep(100);
-    child.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    child.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
                                    currentDir.c_str(), &startup, &child.info);
     if (!child.started) error = GetLastError();
   }
@@ -237,10 +242,11 @@ Child launchCommand(wstring commandLine, const wstring& currentDir) {
 }
 
 // Starts the case's self-extracting file, with arguments after its name when given.
-Child launch(const wchar_t* caseName, const wstring& currentDir, const wstring& arguments = L"") {
+Child launch(const wchar_t* caseName, const wstring& currentDir, const wstring& arguments = L"",
+             HANDLE output = nullptr) {
   wstring commandLine = L"\"" + g_workDir + L"\\cases\\" + caseName + L".exe\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
-  return launchCommand(commandLine, currentDir);
+  return launchCommand(commandLine, currentDir, output);
 }
 
 // Waits for the exit; the exit code, or -1 after the timeout (the process is then killed).
@@ -891,16 +897,24 @@ void scenarioNoRunAndLog() {
   deleteShortcuts(name);
 }
 
-// /S on a damaged file: exit code 1 and no box waiting for a click; the log says why.
+// /S on a damaged file: exit code 1 and no box waiting for a click; the log says why, and so
+// does the output that the caller redirected into a file.
 void scenarioSilentDamaged() {
   const wstring run = freshRunFolder(L"silentcrc");
-  Child child = launch(L"silent-crc", run, L"/S /LOG=\"" + run + L"\\crc log.txt\"");
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  const wstring outputPath = run + L"\\output.txt";
+  HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, 0, nullptr);
+  Child child = launch(L"silent-crc", run, L"/S /LOG=\"" + run + L"\\crc log.txt\"", output);
   expect(!showsWindowBeforeExit(child), L"no window or box under /S");
   expect(waitExit(child, 30000) == 1, L"exit code 1");
+  CloseHandle(output);
   expect(exists(run + L"\\out\\bin\\launched.exe"), L"the member before the damaged one is written");
   const std::string log = fileBytes(run + L"\\crc log.txt");
   expect(log == "OK bin/launched.exe\r\nMSG ファイル corrupt.txt が壊れています。\r\n",
          L"the log holds the written member and the message (" + std::to_wstring(log.size()) + L" bytes)");
+  const std::string printed = fileBytes(outputPath);
+  expect(printed == "ファイル corrupt.txt が壊れています。\r\n",
+         L"the message goes to the redirected output (" + std::to_wstring(printed.size()) + L" bytes)");
 }
 
 // /D= with /S: an absolute folder with spaces and no quotes, and a relative quoted one
