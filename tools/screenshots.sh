@@ -11,7 +11,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mkdir -p "${1:-$root/docs}" && cd "${1:-$root/docs}" && pwd)
 build=${ZOLT_WINDOWS_BUILD:-$root/build/windows}
-corpus=${ZOLT_CORPUS:-$root/../shared/corpus}
+corpus=${ZOLT_CORPUS:-$root/tests/corpus}
 export WINEPREFIX=${ZOLT_WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"

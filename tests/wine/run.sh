@@ -5,14 +5,14 @@
 #
 # Needs the windows preset built (build/windows/bin: zoltsfx-stub.exe, driver.exe), wine,
 # xvfb-run and python3. Environment: ZOLT_WINDOWS_BUILD (build folder), ZOLT_WINEPREFIX
-# (default build/wineprefix), ZOLT_CORPUS (default ../shared/corpus), ZOLT_BIG_MIB (size of
+# (default build/wineprefix), ZOLT_CORPUS (default tests/corpus), ZOLT_BIG_MIB (size of
 # the large member of the abort tests, default 256), ZOLT_ZSFX (a Linux zsfx, default
 # build/host/tools/zsfx/zsfx), ZOLT_MAKE_METHOD (its packing method, default lh5).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=${ZOLT_WINDOWS_BUILD:-$root/build/windows}
-corpus=${ZOLT_CORPUS:-$root/../shared/corpus}
+corpus=${ZOLT_CORPUS:-$root/tests/corpus}
 stub=$build/bin/zoltsfx-stub.exe
 driver=$build/bin/driver.exe
 
@@ -27,7 +27,8 @@ for tool in wine xvfb-run python3; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 [ -f "$stub" ] && [ -f "$driver" ] || skip "build the windows preset first ($stub, $driver)"
-[ -d "$corpus" ] || skip "corpus not found at $corpus"
+# The corpus is part of the repository: its absence is an error, never a reason to skip.
+[ -f "$corpus/manifest.json" ] || { echo "run.sh: no test corpus at $corpus" >&2; exit 2; }
 
 export WINEPREFIX=${ZOLT_WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=-all
