@@ -35,8 +35,10 @@ uint32_t le32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
-HeaderOutcome reject(const char16_t* text) {
-  if (g_runObserver != nullptr) g_runObserver->showMessage(text, MessageKind::unknownHeader);
+HeaderOutcome reject(const char16_t* text, HeaderRejections rejections) {
+  if (rejections == HeaderRejections::shown && g_runObserver != nullptr) {
+    g_runObserver->showMessage(text, MessageKind::unknownHeader);
+  }
   return HeaderOutcome::rejected;
 }
 
@@ -102,7 +104,7 @@ void LzhHeader::reset() {
   time = 0;
 }
 
-HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header) {
+HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejections) {
   header.reset();
   if (app.archiveFile == nullptr) return HeaderOutcome::endOfArchive;
   FileObject& file = *app.archiveFile;
@@ -110,7 +112,7 @@ HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header) {
   uint8_t buffer[HEADER_BUFFER_SIZE] = {};
   switch (readHeaderStart(file, buffer)) {
     case StartOutcome::end: return HeaderOutcome::endOfArchive;
-    case StartOutcome::truncated: return reject(kTruncatedHeaderText);
+    case StartOutcome::truncated: return reject(kTruncatedHeaderText, rejections);
     case StartOutcome::header: break;
   }
 
@@ -118,9 +120,9 @@ HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header) {
   const uint8_t level = buffer[20];
   // For level 2 the whole header, extended headers included; for the others the base header.
   uint32_t headerEnd = baseHeaderSize(buffer);
-  if (level == 2 ? headerEnd < kLevel2BaseSize : headerEnd < kHeaderStart) return reject(kUnknownHeaderText);
-  if (headerEnd > HEADER_BUFFER_SIZE) return reject(kUnknownHeaderText);
-  if (!readExactly(file, buffer + kHeaderStart, headerEnd - kHeaderStart)) return reject(kTruncatedHeaderText);
+  if (level == 2 ? headerEnd < kLevel2BaseSize : headerEnd < kHeaderStart) return reject(kUnknownHeaderText, rejections);
+  if (headerEnd > HEADER_BUFFER_SIZE) return reject(kUnknownHeaderText, rejections);
+  if (!readExactly(file, buffer + kHeaderStart, headerEnd - kHeaderStart)) return reject(kTruncatedHeaderText, rejections);
 
   header.headerLength = static_cast<uint8_t>(lengthByte);
   std::memcpy(header.method, buffer + 2, 5);
@@ -143,9 +145,9 @@ HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header) {
     // The room R after the name says what follows it: 20 nothing, 22 the CRC, 24 or more the
     // CRC and the OS id. A name longer than the header cannot be valid.
     const uint32_t nameLength = buffer[21];
-    if (nameLength > lengthByte) return reject(kUnknownHeaderText);
+    if (nameLength > lengthByte) return reject(kUnknownHeaderText, rejections);
     const uint32_t room = lengthByte - nameLength;
-    if (room != 20 && room != 22 && room < 24) return reject(kUnknownHeaderText);
+    if (room != 20 && room != 22 && room < 24) return reject(kUnknownHeaderText, rejections);
     takeAnsiText(buffer + kHeaderStart, nameLength, false, nameText);
     const uint32_t after = kHeaderStart + nameLength;
     if (room >= 22) {
@@ -165,12 +167,12 @@ HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header) {
       const uint32_t size = le16(buffer + lengthField);
       const uint32_t start = lengthField + 2;
       if (size == 0) break;
-      if (size < kMinimumExtSize) return reject(kUnknownHeaderText);
+      if (size < kMinimumExtSize) return reject(kUnknownHeaderText, rejections);
       if (level == 2) {
-        if (size > headerEnd - start) return reject(kUnknownHeaderText);
+        if (size > headerEnd - start) return reject(kUnknownHeaderText, rejections);
       } else {
-        if (size > HEADER_BUFFER_SIZE - start) return reject(kUnknownHeaderText);
-        if (!readExactly(file, buffer + start, size)) return reject(kTruncatedHeaderText);
+        if (size > HEADER_BUFFER_SIZE - start) return reject(kUnknownHeaderText, rejections);
+        if (!readExactly(file, buffer + start, size)) return reject(kTruncatedHeaderText, rejections);
         headerEnd = start + size;
       }
       const uint8_t type = buffer[start];
@@ -207,7 +209,7 @@ HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header) {
       // The stored packed size of level 1 counts the extended headers that follow the base
       // header; a smaller one cannot be valid.
       const uint32_t extendedBytes = lengthField - firstLengthField;
-      if (extendedBytes > header.packedSize) return reject(kUnknownHeaderText);
+      if (extendedBytes > header.packedSize) return reject(kUnknownHeaderText, rejections);
       header.packedSize -= extendedBytes;
       header.headerLength = static_cast<uint8_t>(header.headerLength + extendedBytes);
     }
@@ -218,33 +220,6 @@ HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header) {
   header.time = level == 2 ? static_cast<int64_t>(static_cast<int32_t>(header.rawTime))
                            : dosTimeToUnixTime(header.rawTime);
   return HeaderOutcome::member;
-}
-
-bool readHeader(SfxApp& app, LzhHeader& header) {
-  return readMemberHeader(app, header) == HeaderOutcome::member;
-}
-
-uint32_t sumOriginalSizes(SfxApp& app) {
-  if (app.archiveFile == nullptr) return 0;
-  FileObject& file = *app.archiveFile;
-  const int64_t resume = file.tell();
-  int64_t position = resume;
-  uint32_t total = 0;
-  for (;;) {
-    uint8_t start[kHeaderStart] = {};
-    if (readHeaderStart(file, start) != StartOutcome::header) break;
-    const uint32_t headerSize = baseHeaderSize(start);
-    // A header too short to be read stops the count; the reader rejects it anyway. This also
-    // guarantees that every step moves forward.
-    if (headerSize < kHeaderStart) break;
-    total += le32(start + 11);
-    // The packed size is unsigned: members of 2 GiB and more are skipped forward. For
-    // levels 0 and 1 it counts the extended headers too.
-    position += static_cast<int64_t>(headerSize) + static_cast<int64_t>(le32(start + 7));
-    if (!file.seek(position, platform::SEEK_FROM_BEGIN)) break;
-  }
-  file.seek(resume, platform::SEEK_FROM_BEGIN);
-  return total;
 }
 
 int64_t dosTimeToUnixTime(uint32_t dosTime) {

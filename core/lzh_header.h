@@ -33,15 +33,13 @@ enum class HeaderOutcome {
   rejected,      // a damaged, truncated or unsupported header; the reader has said so
 };
 
-// Reads the next member header from the application's archive file.
-HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header);
-// readMemberHeader == member: true when the record holds a member; false at the end of the
-// archive or on a rejected header.
-bool readHeader(SfxApp& app, LzhHeader& header);
+// Whether a rejected header is shown through the run observer ("Unknown header") or only
+// reported by the result, as the pre-scan wants it.
+enum class HeaderRejections { shown, quiet };
 
-// Sum of the original sizes of all members from the current position on (mod 2^32); the
-// file position is restored.
-uint32_t sumOriginalSizes(SfxApp& app);
+// Reads the next member header from the application's archive file.
+HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header,
+                               HeaderRejections rejections = HeaderRejections::shown);
 
 // MS-DOS date/time (local, date in the high word) to a Unix time, with the runtime's zone.
 int64_t dosTimeToUnixTime(uint32_t dosTime);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/app.h"
+#include "core/member_walk.h"
 #include "core/run_observer.h"
 #include "support/lzh_test_archive.h"
 
@@ -296,12 +297,9 @@ TEST_F(HeaderReader, SumOfOriginalSizesRestoresThePosition) {
   ASSERT_TRUE(app.archiveFile->seek(1, platform::SEEK_FROM_BEGIN));
   EXPECT_EQ(sumOriginalSizes(app), 10u + 20u + 0xFFFFFFF0u);
   EXPECT_EQ(app.archiveFile->tell(), 1);
-  // The reader walks the same members.
+  // The walk passes over the same members.
   int count = 0;
-  while (readHeader(app, header)) {
-    ++count;
-    ASSERT_TRUE(app.archiveFile->seek(app.archiveFile->tell() + header.packedSize, platform::SEEK_FROM_BEGIN));
-  }
+  EXPECT_EQ(forEachMember(app, header, [&](const LzhHeader&) { return ++count; }), WalkEnd::endOfArchive);
   EXPECT_EQ(count, 4);
 }
 
