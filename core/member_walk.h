@@ -29,7 +29,7 @@ template <typename Visit>
 WalkEnd forEachMember(SfxApp& app, LzhHeader& header, Visit&& visit,
                       HeaderRejections rejections = HeaderRejections::shown) {
   for (;;) {
-    switch (readMemberHeader(app, header, rejections)) {
+    switch (readHeader(app, header, rejections)) {
       case HeaderOutcome::endOfArchive: return WalkEnd::endOfArchive;
       case HeaderOutcome::rejected: return WalkEnd::rejected;
       case HeaderOutcome::member: break;
