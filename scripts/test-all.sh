@@ -5,13 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-cmake --preset host >/dev/null
-cmake --build --preset host
+. scripts/lib/build.sh
+build_windows_and_host
 ctest --preset host
 
 cmake --preset host-asan >/dev/null
