@@ -6,12 +6,13 @@ bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
 char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
 
-// True when text starts with name (upper case ASCII), whatever the case of text.
-bool startsWith(const char16_t* text, const char* name) {
+// The text after name (upper case ASCII) when text starts with it, whatever the case of
+// text; null otherwise.
+const char16_t* afterName(const char16_t* text, const char* name) {
   for (; *name; ++text, ++name) {
-    if (upper(*text) != static_cast<char16_t>(*name)) return false;
+    if (upper(*text) != static_cast<char16_t>(*name)) return nullptr;
   }
-  return true;
+  return text;
 }
 
 // Copies [begin, end) without one pair of enclosing quotes; false when nothing is left.
@@ -21,8 +22,7 @@ bool takeValue(const char16_t* begin, const char16_t* end, WideString& value) {
     --end;
   }
   if (begin == end) return false;
-  value.clear();
-  value.appendText(u"");
+  value.assign(u"");
   for (; begin != end; ++begin) value.appendChar(*begin);
   return true;
 }
@@ -47,43 +47,33 @@ StubSwitches parseStubSwitches(const char16_t* arguments) {
   for (;;) {
     while (isBlank(*p)) ++p;
     if (*p == 0) break;
+    const bool isSwitch = *p == u'/' || *p == u'-';
     const char16_t* name = p + 1;
-    const char16_t* end = p;  // end of this argument
-    if (*p == u'"') {
-      for (++end; *end && *end != u'"'; ++end) {
-      }
-      if (*end) ++end;
+    // An argument ends at a blank outside quotes: /LOG="C:\my logs\a.log" is one.
+    bool quoted = false;
+    for (; *p && (quoted || !isBlank(*p)); ++p) {
+      if (*p == u'"') quoted = !quoted;
     }
-    while (*end && !isBlank(*end)) ++end;
-    const uint32_t nameLength = static_cast<uint32_t>(end - name);
-    if (*p != u'/' && *p != u'-') {
+    const char16_t* value;
+    if (!isSwitch) {
       switches.unknown = true;
-    } else if (startsWith(name, "D=")) {
+    } else if ((value = afterName(name, "D=")) != nullptr) {
       // The rest of the line, trailing blanks dropped.
-      const char16_t* last = name + 2;
-      while (*last) ++last;
-      while (last > name + 2 && isBlank(last[-1])) --last;
-      if (!takeValue(name + 2, last, switches.destination)) switches.unknown = true;
+      const char16_t* last = value + wideLength(value);
+      while (last > value && isBlank(last[-1])) --last;
+      if (!takeValue(value, last, switches.destination)) switches.unknown = true;
       break;
-    } else if (startsWith(name, "LOG=")) {
-      // A quoted value may hold spaces: the argument runs to the closing quote.
-      const char16_t* value = name + 4;
-      if (*value == u'"') {
-        for (end = value + 1; *end && *end != u'"'; ++end) {
-        }
-        if (*end) ++end;
-      }
-      if (!takeValue(value, end, switches.logFile)) switches.unknown = true;
-    } else if (nameLength == 1 && upper(*name) == u'S') {
+    } else if ((value = afterName(name, "LOG=")) != nullptr) {
+      if (!takeValue(value, p, switches.logFile)) switches.unknown = true;
+    } else if (afterName(name, "S") == p) {
       switches.silent = true;
-    } else if (nameLength == 5 && startsWith(name, "NORUN")) {
+    } else if (afterName(name, "NORUN") == p) {
       switches.noRun = true;
-    } else if (nameLength == 1 && *name == u'?') {
+    } else if (afterName(name, "?") == p) {
       switches.help = true;
     } else {
       switches.unknown = true;
     }
-    p = end;
   }
   return switches;
 }

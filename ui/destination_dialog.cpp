@@ -37,16 +37,6 @@ bool isFullyQualified(const wchar_t* path) {
   return path[0] && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
 }
 
-// A destination typed as a relative path is resolved once, here, against the directory the
-// program started in. Otherwise the second ensureDestination of the run would resolve it
-// again against the folder the first call made current, and extract one level too deep.
-void makeFullPath(wchar_t (&path)[MAX_PATH]) {
-  if (path[0] == 0 || isFullyQualified(path)) return;
-  wchar_t full[MAX_PATH];
-  const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
-  if (length > 0 && length < MAX_PATH) copyText(path, full, MAX_PATH);
-}
-
 void onInitDialog(HWND dialog, SfxApp* app) {
   g_dialogApp = app;
   const SfxSettings& settings = app->settings;
@@ -66,9 +56,9 @@ void onOk(HWND dialog) {
   SfxApp& app = *g_dialogApp;
   g_folderText[0] = 0;
   GetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText, MAX_PATH);
-  makeFullPath(g_folderText);
   app.destinationFolder.assign(asUtf16(g_folderText));
-  if (!ensureDestination(app, g_folderText)) {
+  resolveFolder(app.destinationFolder);
+  if (!ensureDestination(app, asWide(app.destinationFolder.c_str()))) {
     EndDialog(dialog, 1);  // the program ends; there is no second try
     return;
   }
@@ -128,13 +118,16 @@ INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
   return FALSE;
 }
 
+// A destination typed as a relative path is resolved once, on OK, against the directory the
+// program started in. Otherwise the second ensureDestination of the run would resolve it
+// again against the folder the first call made current, and extract one level too deep. A
+// full path that does not fit the buffer stays as it is; ensureDestination refuses it.
 void resolveFolder(WideString& folder) {
-  // A folder too long for the buffer stays as it is; ensureDestination refuses it.
-  if (folder.length() >= MAX_PATH) return;
-  wchar_t path[MAX_PATH];
-  copyText(path, asWide(folder.c_str()), MAX_PATH);
-  makeFullPath(path);
-  folder.assign(asUtf16(path));
+  const wchar_t* path = asWide(folder.c_str());
+  if (path[0] == 0 || isFullyQualified(path)) return;
+  wchar_t full[MAX_PATH];
+  const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
+  if (length > 0 && length < MAX_PATH) folder.assign(asUtf16(full));
 }
 
 bool ensureDestination(SfxApp& app, const wchar_t* folder) {
