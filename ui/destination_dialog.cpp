@@ -29,14 +29,6 @@ constexpr OptionBox kOptionBoxes[] = {
     {IDC_SENDTO, &SfxSettings::sendToOption},
 };
 
-// "C:\..." or "\\server\...": a path that does not depend on the current directory or drive.
-bool isFullyQualified(const wchar_t* path) {
-  const bool separator0 = path[0] == L'\\' || path[0] == L'/';
-  const bool separator1 = path[0] && (path[1] == L'\\' || path[1] == L'/');
-  if (separator0 && separator1) return true;
-  return path[0] && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
-}
-
 void onInitDialog(HWND dialog, SfxApp* app) {
   g_dialogApp = app;
   const SfxSettings& settings = app->settings;
@@ -118,13 +110,14 @@ INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
   return FALSE;
 }
 
-// A destination typed as a relative path is resolved once, on OK, against the directory the
-// program started in. Otherwise the second ensureDestination of the run would resolve it
-// again against the folder the first call made current, and extract one level too deep. A
-// full path that does not fit the buffer stays as it is; ensureDestination refuses it.
+// The destination is made a full path once, on OK (or at the start with /S or /D=), against
+// the directory the program started in. Otherwise the second ensureDestination of the run
+// would resolve a relative folder again against the folder the first call made current, and
+// extract one level too deep. A full path does not change its folder here; one that does not
+// fit the buffer stays as it is, and ensureDestination refuses it. An empty text stays empty.
 void resolveFolder(WideString& folder) {
   const wchar_t* path = asWide(folder.c_str());
-  if (path[0] == 0 || isFullyQualified(path)) return;
+  if (path[0] == 0) return;
   wchar_t full[MAX_PATH];
   const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
   if (length > 0 && length < MAX_PATH) folder.assign(asUtf16(full));

@@ -27,11 +27,9 @@ void WindowRunObserver::progressPercent(uint32_t percent) {
 // Modal on the calling thread (the worker), owned by the progress window; with /S on the
 // console instead.
 void WindowRunObserver::showMessage(const char16_t* text, MessageKind kind) {
-  if (kind == MessageKind::unknownHeader) {
-    tellUser(mainWindow(), asWide(text), L"Zolt SFX", MB_OK | MB_ICONERROR);
-  } else {
-    tellUser(mainWindow(), asWide(text), nullptr, BOX_WARNING);
-  }
+  const bool unknownHeader = kind == MessageKind::unknownHeader;
+  tellUser(mainWindow(), asWide(text), unknownHeader ? L"Zolt SFX" : nullptr,
+           unknownHeader ? MB_OK | MB_ICONERROR : BOX_WARNING);
 }
 
 // The system's own text for the code, in a box without owner or caption of its own.
