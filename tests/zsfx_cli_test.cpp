@@ -172,7 +172,6 @@ TEST_F(ZsfxCli, MakeRefusesWhatTheStubCouldNotRead) {
 // member for a failing member or a skipped method, exit 2 for what is no LZH archive.
 // --force wraps each of them anyway, with a warning.
 TEST_F(ZsfxCli, MakeRefusesArchivesTheStubWouldFailOnOrSkip) {
-  needCorpus();
   writeFile(path("stub.exe"), fakeStub());
   std::vector<unsigned char> noise(1000);
   std::mt19937 random(11);
