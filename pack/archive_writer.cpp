@@ -10,7 +10,7 @@
 #include "pack/pack.h"
 
 #include "core/lzh_format.h"
-#include "decode/crc16_fast.h"
+#include "decode/crc16.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ std::vector<uint8_t> utf16le(const std::u16string& text) {
 }  // namespace
 
 // The archive carries the same CRC-16 that the decoders check: one implementation for both.
-uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc) { return crc16Blocks(crc, data, size); }
+uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc) { return crc16Update(crc, data, size); }
 
 bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& out, std::string& error) {
   // Split "a/b/c" into the folder part "a/b/" and the name "c"; a directory entry carries
