@@ -10,6 +10,7 @@
 #include "pack/pack.h"
 
 #include "decode/crc16_fast.h"
+#include "pack/code_page.h"
 
 namespace {
 
@@ -38,10 +39,6 @@ void patchLe16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   out[at + 1] = static_cast<uint8_t>(v >> 8);
 }
 
-bool isAscii(const std::u16string& text) {
-  return std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x20 && c < 0x7F; });
-}
-
 // Appends one extended header. The length field in front of it already sits at the end of
 // `out` (in the base header or the previous extended header); it is patched here.
 void appendExtended(std::vector<uint8_t>& out, uint8_t type, const std::vector<uint8_t>& data) {
@@ -50,6 +47,8 @@ void appendExtended(std::vector<uint8_t>& out, uint8_t type, const std::vector<u
   out.insert(out.end(), data.begin(), data.end());
   putLe16(out, 0);  // the next length: none yet
 }
+
+std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 std::vector<uint8_t> utf16le(const std::u16string& text) {
   std::vector<uint8_t> bytes;
@@ -88,16 +87,22 @@ bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& 
   h.push_back(kOsMsDos);
   putLe16(h, 0);  // first extended header length
 
+  // The byte-string names (0x01/0x02) are what most LZH tools read: UTF-8 unless an older
+  // code page was asked for. Separators in 0x02 are 0xFF, a byte that neither UTF-8 nor
+  // Shift_JIS uses, so a trail byte 0x5C stays part of its character. The UTF-16 headers
+  // (0x44/0x45) keep the exact text for the readers that know them; those take precedence.
+  std::string nameBytes, folderBytes;
+  if (!encodeInCodePage(name, fields.nameCodePage, nameBytes) ||
+      !encodeInCodePage(folder, fields.nameCodePage, folderBytes)) {
+    error = "the name has no code in code page " + std::to_string(fields.nameCodePage);
+    return false;
+  }
+  std::replace(folderBytes.begin(), folderBytes.end(), '/', '\xFF');
+
   const size_t commonAt = h.size();
   appendExtended(h, kExtCommon, {0, 0});  // header CRC, filled in last
-  // Tools that know only the byte-string names still find ASCII paths; the UTF-16 headers
-  // below take precedence where both are read.
-  if (isAscii(name)) appendExtended(h, kExtAnsiName, std::vector<uint8_t>(name.begin(), name.end()));
-  if (!folder.empty() && isAscii(folder)) {
-    std::vector<uint8_t> bytes(folder.begin(), folder.end());
-    std::replace(bytes.begin(), bytes.end(), uint8_t('/'), uint8_t(0xFF));
-    appendExtended(h, kExtAnsiDirectory, bytes);
-  }
+  appendExtended(h, kExtAnsiName, bytesOf(nameBytes));
+  if (!folder.empty()) appendExtended(h, kExtAnsiDirectory, bytesOf(folderBytes));
   if (!name.empty()) appendExtended(h, kExtUnicodeName, utf16le(name));
   if (!folder.empty()) appendExtended(h, kExtUnicodeDirectory, utf16le(folder));
 
@@ -136,6 +141,7 @@ bool LzhArchiveWriter::writeMember(const std::u16string& path, bool isDirectory,
   fields.originalSize = originalSize;
   fields.crc = crc;
   fields.modificationTime = modificationTime;
+  fields.nameCodePage = nameCodePage_;
   std::vector<uint8_t> header;
   if (!encodeMemberHeader(fields, header, error)) return false;
   return put(header.data(), header.size(), error) && put(packed, packedSize, error);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,41 @@ enum class PackLevel { fast, normal, best };
 struct PackOptions {
   PackMethod method = PackMethod::lh0;
   PackLevel level = PackLevel::normal;
+  // Code page of the byte-string names that tools without UTF-16 support read: UTF-8
+  // (65001), or 932 for old Japanese tools.
+  uint32_t nameCodePage = 65001;
+  // When set, no member time is later than this Unix time (SOURCE_DATE_EPOCH).
+  std::optional<int64_t> latestTime;
 };
 
-// Writes an LZH archive (level-2 headers, UTF-16 names, directory entries, modification
-// times, CRC-16, end-of-archive byte) of everything inside folder (not the folder itself)
-// to out. False with a message naming the file on failure.
+// What a folder archive will hold, listed before anything is written.
+struct FolderEntry {
+  std::filesystem::path source;
+  std::u16string memberPath;  // relative, "/" between parts
+  bool isDirectory = false;
+  int64_t modificationTime = 0;
+  uint64_t size = 0;
+};
+struct FolderPlan {
+  std::vector<FolderEntry> entries;
+  // One line per thing left out (dangling link, link loop, fifo, socket, device), naming it.
+  std::vector<std::string> skipped;
+};
+
+// Lists everything inside folder (not the folder itself) depth first, names in UTF-16 order,
+// each folder before its content. Links are followed. Not ok, with a message naming the
+// path, when a name has no code in options.nameCodePage (unencodableName), or a folder
+// cannot be read or a file is too large for an LZH member (failed).
+enum class PlanStatus { ok, unencodableName, failed };
+PlanStatus planFolder(const std::filesystem::path& folder, const PackOptions& options, FolderPlan& plan,
+                std::string& error);
+
+// Writes an LZH archive (level-2 headers, names, directory entries, modification times,
+// CRC-16, end-of-archive byte) of a planned folder to out. False with a message naming the
+// file on failure.
+bool writeFolderArchive(const FolderPlan& plan, const PackOptions& options, std::FILE* out, std::string& error);
+
+// planFolder and writeFolderArchive in one; what was skipped is not reported.
 bool packFolder(const std::filesystem::path& folder, const PackOptions& options, std::FILE* out,
                 std::string& error);
 
@@ -57,7 +88,8 @@ uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc = 0);
 // Paths are relative, UTF-16, with "/" between parts.
 class LzhArchiveWriter {
  public:
-  explicit LzhArchiveWriter(std::FILE* out) : out_(out) {}
+  // nameCodePage: of the byte-string names (see PackOptions).
+  explicit LzhArchiveWriter(std::FILE* out, uint32_t nameCodePage = 65001) : out_(out), nameCodePage_(nameCodePage) {}
 
   // A "-lhd-" entry, so that the folder exists after extraction even when it is empty.
   bool addDirectory(const std::u16string& path, int64_t modificationTime, std::string& error);
@@ -76,6 +108,7 @@ class LzhArchiveWriter {
   bool put(const uint8_t* bytes, size_t count, std::string& error);
 
   std::FILE* out_;
+  uint32_t nameCodePage_;
   uint64_t written_ = 0;
 };
 
@@ -89,5 +122,6 @@ struct MemberHeaderFields {
   uint32_t originalSize = 0;
   uint16_t crc = 0;
   int64_t modificationTime = 0;
+  uint32_t nameCodePage = 65001;  // of the byte-string names: UTF-8, or a legacy code page such as 932
 };
 bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& out, std::string& error);
