@@ -11,6 +11,7 @@
 
 #include "decode/crc16_fast.h"
 #include "pack/code_page.h"
+#include "pack/file_access.h"
 
 namespace {
 
@@ -127,7 +128,49 @@ bool LzhArchiveWriter::put(const uint8_t* bytes, size_t count, std::string& erro
     return false;
   }
   written_ += count;
+  longest_ = std::max(longest_, written_);
   return true;
+}
+
+bool LzhArchiveWriter::seekFailed(std::string& error) {
+  error = std::string("cannot go back in the archive to fill in a header (is it a pipe?): ") + std::strerror(errno);
+  return false;
+}
+
+bool LzhArchiveWriter::writeHeader(const MemberHeaderFields& fields, std::string& error) {
+  MemberHeaderFields named = fields;
+  named.nameCodePage = nameCodePage_;
+  std::vector<uint8_t> header;
+  if (!encodeMemberHeader(named, header, error)) return false;
+  memberHeaderLength_ = header.size();
+  return put(header.data(), header.size(), error);
+}
+
+bool LzhArchiveWriter::beginMember(const MemberHeaderFields& fields, std::string& error) {
+  if (!tellOutput(out_, memberFileStart_)) return seekFailed(error);
+  memberStart_ = written_;
+  return writeHeader(fields, error);
+}
+
+bool LzhArchiveWriter::finishMember(const MemberHeaderFields& fields, std::string& error) {
+  const size_t firstLength = memberHeaderLength_;
+  const uint64_t end = written_;
+  uint64_t fileEnd = 0;
+  if (!tellOutput(out_, fileEnd) || !seekOutput(out_, memberFileStart_)) return seekFailed(error);
+  written_ = memberStart_;
+  if (!writeHeader(fields, error)) return false;
+  if (memberHeaderLength_ != firstLength) {
+    error = "internal error: a member header changed its length";
+    return false;
+  }
+  written_ = end;
+  return seekOutput(out_, fileEnd) || seekFailed(error);
+}
+
+bool LzhArchiveWriter::restartMember(const MemberHeaderFields& fields, std::string& error) {
+  if (!seekOutput(out_, memberFileStart_)) return seekFailed(error);
+  written_ = memberStart_;
+  return writeHeader(fields, error);
 }
 
 bool LzhArchiveWriter::writeMember(const std::u16string& path, bool isDirectory, const char* method,
@@ -153,8 +196,7 @@ bool LzhArchiveWriter::addDirectory(const std::u16string& path, int64_t modifica
 
 bool LzhArchiveWriter::addFile(const std::u16string& path, const uint8_t* data, size_t size,
                                int64_t modificationTime, const PackOptions& options, std::string& error) {
-  // The match finder keeps positions plus one window in 32 bits.
-  constexpr size_t kMaxMemberBytes = 0xFFFFFFFFu - (1u << 17);
+  constexpr size_t kMaxMemberBytes = 0xFFFFFFFFu;  // the size fields are 32 bits
   if (size > kMaxMemberBytes) {
     error = "file too large for an LZH member (" + std::to_string(size) + " bytes; at most " +
             std::to_string(kMaxMemberBytes) + ")";
@@ -179,6 +221,12 @@ bool LzhArchiveWriter::finish(std::string& error) {
   if (!put(&end, 1, error)) return false;
   if (std::fflush(out_) != 0) {
     error = std::string("cannot write the archive: ") + std::strerror(errno);
+    return false;
+  }
+  // A restarted member may have left bytes of its first try behind the end.
+  uint64_t fileEnd = 0;
+  if (longest_ > written_ && (!tellOutput(out_, fileEnd) || !truncateOutput(out_, fileEnd))) {
+    error = std::string("cannot cut the archive to its length: ") + std::strerror(errno);
     return false;
   }
   return true;

@@ -132,6 +132,12 @@ bool parsePackingOption(const std::string& arg, const std::string& value, PackOp
     if (!parseMethod(value, options.method)) error = "--method wants lh0, lh5, lh6 or lh7";
   } else if (arg == "--level") {
     if (!parseLevel(value, options.level)) error = "--level wants fast, normal or best";
+  } else if (arg == "--threads") {
+    // Any count gives the same bytes; more than 256 would only cost memory.
+    const bool digits = !value.empty() && value.size() <= 3 && value.find_first_not_of("0123456789") == std::string::npos;
+    const int count = digits ? std::stoi(value) : 0;
+    if (count < 1 || count > 256) error = "--threads wants a number from 1 to 256";
+    else options.threads = static_cast<unsigned>(count);
   } else if (arg == "--legacy-names") {
     if (value == "932") options.nameCodePage = 932;
     else error = "--legacy-names wants 932 (Shift_JIS)";
