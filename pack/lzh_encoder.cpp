@@ -153,10 +153,11 @@ MethodShape methodShape(PackMethod method) {
   return {"-lh0-", 0, 0, 0};
 }
 
-PackedBits encodeSegment(const MethodShape& shape, PackLevel level, const uint8_t* data, size_t history, size_t size,
-                         std::vector<BlockRecord>* trace) {
-  PackedBits result;
-  if (size <= history) return result;
+void encodeSegment(const MethodShape& shape, PackLevel level, const uint8_t* data, size_t history, size_t size,
+                   PackedBits& result, std::vector<BlockRecord>* trace) {
+  result.bytes.clear();
+  result.bitCount = 0;
+  if (size <= history) return;
   // Blocks of incompressible data take slightly more than their bytes; room for that.
   result.bytes.reserve((size - history) + (size - history) / 8 + 64);
   BitWriter out(result.bytes);
@@ -173,7 +174,8 @@ PackedBits encodeSegment(const MethodShape& shape, PackLevel level, const uint8_
   // Parsing a slice at a time bounds the token buffer; block boundaries fall at slice ends,
   // which costs a few header bytes per megabyte.
   constexpr uint32_t kSlice = 1u << 20;
-  std::vector<uint32_t> tokens;
+  // Kept per thread: a fresh 4 MiB buffer for every segment costs page faults.
+  thread_local std::vector<uint32_t> tokens;
   while (position < size32) {
     tokens.clear();
     const uint32_t until = position + std::min(kSlice, size32 - position);
@@ -182,17 +184,17 @@ PackedBits encodeSegment(const MethodShape& shape, PackLevel level, const uint8_
   }
   result.bitCount = out.bitsWritten();
   out.flush();
-  return result;
 }
 
 std::vector<uint8_t> encodeMember(const MethodShape& shape, PackLevel level, const uint8_t* data, size_t size,
                                   std::vector<BlockRecord>* trace) {
   const size_t window = size_t(1) << shape.dictionaryBits;
   BitJoiner joined;
+  PackedBits bits;
   for (size_t start = 0; start < size; start += kSegmentBytes) {
     const size_t history = std::min(start, window);
     const size_t end = std::min(size, start + kSegmentBytes);
-    const PackedBits bits = encodeSegment(shape, level, data + start - history, history, end - start + history, trace);
+    encodeSegment(shape, level, data + start - history, history, end - start + history, bits, trace);
     joined.append(bits.bytes.data(), bits.bitCount);
   }
   joined.finish();

@@ -27,9 +27,10 @@ struct PackedBits {
 };
 
 // Packs data[history, size) into blocks; data[0, history) only serves as match history.
-// When trace is given, records the codes of every block in stream order.
-PackedBits encodeSegment(const MethodShape& shape, PackLevel level, const uint8_t* data, size_t history, size_t size,
-                         std::vector<BlockRecord>* trace = nullptr);
+// The result replaces out's content (its buffer is reused). When trace is given, records
+// the codes of every block in stream order.
+void encodeSegment(const MethodShape& shape, PackLevel level, const uint8_t* data, size_t history, size_t size,
+                   PackedBits& out, std::vector<BlockRecord>* trace = nullptr);
 
 // Packs a whole member held in memory, segment after segment, as one stream.
 std::vector<uint8_t> encodeMember(const MethodShape& shape, PackLevel level, const uint8_t* data, size_t size,
