@@ -17,7 +17,8 @@ MethodShape methodShape(PackMethod method);
 // be packed in parallel), with the previous segment's last window of bytes as match history.
 // Parser state, statistics and blocks start afresh in every segment; the segments' bit
 // streams are joined into one. The cuts depend only on the input, so the packed bytes are
-// the same however many threads pack them.
+// the same however many threads pack them. On the 80 MB benchmark (-lh7-, normal) the cuts
+// cost 502 bytes of 21.5 MB.
 inline constexpr uint32_t kSegmentBytes = 4u << 20;
 
 // Whole blocks, not padded: bitCount may end inside the last byte.
