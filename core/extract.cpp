@@ -86,7 +86,10 @@ bool extractMember(SfxApp& app, LzhHeader& header) {
   if (method == METHOD_DIRECTORY) {
     // A folder that exists already is what a directory entry asks for: no warning.
     platform::deleteFile(path.c_str());
-    if (createFolderChain(path.c_str())) return true;
+    if (createFolderChain(path.c_str())) {
+      if (g_runObserver != nullptr) g_runObserver->memberExtracted(path.c_str());
+      return true;
+    }
     showLastError();
     return false;
   }
@@ -114,12 +117,12 @@ bool extractMember(SfxApp& app, LzhHeader& header) {
   setMemberTime(path, header);
   // Complete: a later abort must not take this file for the partial one.
   app.currentOutputPath.clear();
+  if (g_runObserver != nullptr) g_runObserver->memberExtracted(path.c_str());
   return true;
 }
 
 void extractionWorker(SfxApp* app) {
-  buildCrcTable();
-  g_totalBytes = sumOriginalSizes(*app);
+  beginRun(sumOriginalSizes(*app));
   LzhHeader header;
   const WalkEnd end = forEachMember(*app, header, [app](LzhHeader& member) {
     if (g_runObserver != nullptr) {

@@ -13,4 +13,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   gzip libdeflate-tools time python3 ca-certificates dpkg-dev jlha-utils binutils \
   lhasa 7zip unar \
   manpages manpages-dev manpages-de manpages-fr manpages-fr-dev manpages-ja manpages-ja-dev \
-  libllvm14 >/dev/null
+  libllvm14 osslsigncode openssl >/dev/null

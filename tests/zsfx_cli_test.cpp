@@ -2,6 +2,7 @@
 // `zsfx make` read back by `settings`, `list` and `extract`.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -166,6 +167,47 @@ TEST_F(ZsfxCli, MakeRefusesWhatTheStubCouldNotRead) {
   run = runZsfx({"make", "-o", zsfxPath(path("d.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive", archive,
                  "--desktop", "maybe"});
   EXPECT_EQ(run.exitCode, 2);
+}
+
+// What the stub would fail on, or pass over without a word, is not wrapped: exit 1 and the
+// member for a failing member or a skipped method, exit 2 for what is no LZH archive.
+// --force wraps each of them anyway, with a warning.
+TEST_F(ZsfxCli, MakeRefusesArchivesTheStubWouldFailOnOrSkip) {
+  writeFile(path("stub.exe"), fakeStub());
+  std::vector<unsigned char> noise(1000);
+  std::mt19937 random(11);
+  for (auto& byte : noise) byte = static_cast<unsigned char>(random());
+  noise[0] = 0x7F;  // not the end mark (an archive with no member, refused all the same)
+  writeFile(path("noise.bin"), noise);
+  struct Case {
+    std::string archive;
+    int exitCode;
+    std::string said;
+  };
+  const Case cases[] = {
+      {path("noise.bin"), 2, "noise.bin"},
+      {corpus("headers/crc-mismatch.lzh"), 1, "\"corrupt.txt\""},
+      {corpus("headers/unknown-method.lzh"), 1, "\"skip.me\""},
+      {path("stub.exe"), 2, "wrap its archive, not the file"},
+      {corpus("headers/empty-archive.lzh"), 2, "no member"},
+  };
+  for (const Case& c : cases) {
+    const std::string out = path("out.exe");
+    ZsfxRun run = runZsfx({"make", "-o", zsfxPath(out), "--stub", zsfxPath(path("stub.exe")), "--archive",
+                           zsfxPath(c.archive)});
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.archive << run.err;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(out)) << c.archive;
+    run = runZsfx({"make", "-o", zsfxPath(out), "--stub", zsfxPath(path("stub.exe")), "--archive",
+                   zsfxPath(c.archive), "--force"});
+    EXPECT_EQ(run.exitCode, 0) << c.archive << run.err;
+    EXPECT_NE(run.err.find("warning"), std::string::npos) << run.err;
+    const std::vector<unsigned char> made = readFileBytes(out), archive = readFileBytes(c.archive);
+    ASSERT_GT(made.size(), archive.size());
+    EXPECT_TRUE(std::equal(archive.begin(), archive.end(), made.end() - static_cast<long>(archive.size())))
+        << c.archive;
+    fs::remove(out);
+  }
 }
 
 TEST_F(ZsfxCli, TruncatedSelfExtractingFileFailsClearly) {

@@ -9,29 +9,21 @@
 #include "core/file_object.h"
 #include "core/payload_offset.h"
 #include "pack/pack.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 #include "tools/zsfx/commands.h"
 #include "tools/zsfx/text.h"
+#include "tools/zsfx/wrap_check.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path toPath(const std::u16string& text) {
-#ifdef _WIN32
-  return fs::path(std::wstring(text.begin(), text.end()));
-#else
-  return fs::path(toUtf8(text));
-#endif
-}
+// UTF-16 to the system's own path form: UTF-16 on Windows, UTF-8 on POSIX.
+fs::path toPath(const std::u16string& text) { return fs::path(text); }
 
 bool readWholeFile(const fs::path& path, std::vector<uint8_t>& bytes, std::string& error) {
-  std::FILE* in = nullptr;
-#ifdef _WIN32
-  in = _wfopen(path.c_str(), L"rb");
-#else
-  in = std::fopen(path.c_str(), "rb");
-#endif
+  std::FILE* in = platform::openStdioFile(path.u16string().c_str(), "rb");
   if (!in) {
     error = "cannot read " + toUtf8(path.u16string());
     return false;
@@ -45,13 +37,7 @@ bool readWholeFile(const fs::path& path, std::vector<uint8_t>& bytes, std::strin
   return ok;
 }
 
-std::FILE* openForWriting(const fs::path& path) {
-#ifdef _WIN32
-  return _wfopen(path.c_str(), L"wb");
-#else
-  return std::fopen(path.c_str(), "wb");
-#endif
-}
+std::FILE* openForWriting(const fs::path& path) { return platform::openStdioFile(path.u16string().c_str(), "wb"); }
 
 // The stub when --stub is not given: beside this zsfx (the build folder, the Windows zip),
 // then ../share/zsfx/ relative to it (an installed zsfx in bin/). Nothing else: an installed
@@ -186,6 +172,7 @@ int runMake(const Arguments& args) {
   fs::path outPath, stubPath, archivePath, fromDir;
   SettingsBlockSpec settings;
   PackOptions packOptions = defaultPackOptions();
+  bool force = false;  // wrap even an archive that fails the check
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string arg = toUtf8(args[i]);
     const bool hasValue = i + 1 < args.size();
@@ -195,6 +182,10 @@ int runMake(const Arguments& args) {
     }
     if (arg == "--program-files") {
       settings.programFilesBase = true;
+      continue;
+    }
+    if (arg == "--force") {
+      force = true;
       continue;
     }
     if (!hasValue) return usageError(arg.rfind("-", 0) == 0 ? arg + " wants a value" : "unexpected argument " + arg);
@@ -237,6 +228,10 @@ int runMake(const Arguments& args) {
   if (!checkStub(stubPath, stubBytes.size(), error)) return usageError(error);
   std::vector<uint8_t> archiveBytes;
   if (!archivePath.empty() && !readWholeFile(archivePath, archiveBytes, error)) return usageError(error);
+  if (!archivePath.empty()) {
+    const int verdict = checkWrappedArchive(archivePath.u16string(), false, force);
+    if (verdict != EXIT_OK) return verdict;
+  }
   std::error_code ec;
   FolderPlan plan;
   if (!fromDir.empty()) {
@@ -261,6 +256,14 @@ int runMake(const Arguments& args) {
     printErr("zsfx: " + (error.empty() ? "cannot write " + toUtf8(outPath.u16string()) : error) + "\n");
     fs::remove(outPath, ec);
     return EXIT_MEMBER_FAILED;
+  }
+  if (!fromDir.empty()) {
+    // What was just packed is checked as the stub will read it, settings block included.
+    const int verdict = checkWrappedArchive(outPath.u16string(), true, force);
+    if (verdict != EXIT_OK) {
+      fs::remove(outPath, ec);
+      return verdict;
+    }
   }
   return plan.skipped.empty() ? EXIT_OK : EXIT_MEMBER_FAILED;
 }

@@ -2,14 +2,9 @@
 // own extraction code.
 #include <string>
 
+#include "platform/console.h"
 #include "tools/zsfx/commands.h"
 #include "tools/zsfx/text.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -23,7 +18,7 @@ const char kUsage[] =
     "                 [--legacy-names 932]\n"
     "                 [--title T] [--dest D] [--program-files] [--shortcut-target P]\n"
     "                 [--startmenu V] [--desktop V] [--sendto V] [--run P] [--shortcut-name N]\n"
-    "                 [--no-settings]        (V: off, on, ask-on, ask-off)\n"
+    "                 [--no-settings] [--force]   (V: off, on, ask-on, ask-off)\n"
     "       zsfx pack OUT.lzh DIR [--method lh0|lh5|lh6|lh7] [--level fast|normal|best]\n"
     "                 [--threads N] [--legacy-names 932]\n"
     "       zsfx --version\n"
@@ -67,23 +62,7 @@ int usageError(const std::string& message) {
   return EXIT_USAGE;
 }
 
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-  // Output is UTF-8 bytes with "\n" line ends, the same as on Linux, also when redirected.
-  SetConsoleOutputCP(CP_UTF8);
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-  Arguments args;
-  for (int i = 1; i < argc; ++i) {
-    std::wstring arg(argv[i]);
-    args.emplace_back(arg.begin(), arg.end());
-  }
-  return zsfxMain(args);
-}
-#else
 int main(int argc, char** argv) {
-  Arguments args;
-  for (int i = 1; i < argc; ++i) args.push_back(fromUtf8(argv[i]));
-  return zsfxMain(args);
+  platform::prepareConsoleOutput();
+  return zsfxMain(platform::commandLineArguments(argc, argv));
 }
-#endif
