@@ -38,15 +38,18 @@ void BitInput::refillSlow() {
         end_ = next_ + source_.size();
         if (end_ - next_ >= 8) {
           refill();
-          return;
+          break;
         }
         continue;
       }
-      // Past the packed data: the stream goes on with 0 bits.
+      // Past the packed data: the stream goes on with 0 bits, for a while.
+      ++padBytes_;
       available_ += 8;
       continue;
     }
     bits_ |= static_cast<uint64_t>(*next_++) << (56 - available_);
     available_ += 8;
   }
+  // A short read is damage at once, whatever bytes it still delivered.
+  if (source_.readFailed() || consumedPastSlack()) failed_ = true;
 }

@@ -2,8 +2,10 @@
 //
 // The reader keeps up to 64 bits in a word whose most significant bit is the next unread bit
 // of the stream, and tops it up eight bytes at a time while the packed data lasts. After the
-// last packed byte the stream continues with 0 bits for as long as a codec asks: a damaged or
-// short member then decodes to wrong bytes (caught by the CRC) instead of reading further.
+// last packed byte the stream continues with 0 bits, but only for kSlackBits: enough for the
+// look-ahead of the last item of a valid stream. A member that needs more is asking for
+// output its packed data does not hold (a header claiming gigabytes for a few bytes, or a
+// download cut short), and fails instead of inventing bytes from nothing.
 #pragma once
 
 #include <cstddef>
@@ -43,11 +45,14 @@ class BitInput {
   // The codecs never consume more than this many bits between two calls of ensureBits(), so
   // one refill always covers a whole static-Huffman item (16 + 16 + 15 bits at most).
   static constexpr unsigned kGuaranteedBits = 56;
+  // 0 bits a member may consume past its packed data: 8 bytes.
+  static constexpr unsigned kSlackBits = 64;
 
   explicit BitInput(PackedInput& source) : source_(source) {
     next_ = source.data();
     end_ = next_ + source.size();
     refill();
+    if (source.readFailed()) failed_ = true;
   }
 
   // Makes at least kGuaranteedBits bits available.
@@ -88,7 +93,14 @@ class BitInput {
     return take(n);
   }
   unsigned available() const { return available_; }
-  bool sourceFailed() const { return source_.readFailed(); }
+
+  // True once the member cannot be decoded from what it holds: the archive ended inside the
+  // packed data, or a refill found more than kSlackBits consumed past its end. Cheap enough
+  // to test after every item; the refill that finds it comes at most kGuaranteedBits later.
+  bool failed() const { return failed_; }
+  // The exact test for the end of a member: more than kSlackBits consumed past the packed
+  // data (the 0 bytes appended and not yet consumed still sit in the word).
+  bool consumedPastSlack() const { return uint64_t{padBytes_} * 8 > uint64_t{available_} + kSlackBits; }
 
   // The reader's state as plain values, for hot loops that keep it in registers while at
   // least 8 input bytes are left (so that only the branch-free refill is needed).
@@ -143,4 +155,6 @@ class BitInput {
   uint64_t bits_ = 0;       // unread bits, next bit in bit 63; bits below available_ are 0 or
                             // copies of the stream bits that belong there
   unsigned available_ = 0;  // number of valid bits in bits_
+  uint32_t padBytes_ = 0;   // 0 bytes appended after the packed data
+  bool failed_ = false;
 };

@@ -37,9 +37,15 @@ std::array<uint16_t, 256> g_crcTable;
 std::array<uint16_t, 256> g_crcTable = makeCrcTable();
 #endif
 
-DecodeResult copyStored(SfxApp& app, FileObject* output, uint32_t size) {
+DecodeResult copyStored(SfxApp& app, FileObject* output, uint32_t size, uint32_t packedSize) {
   DecodeResult result;
   if (output == nullptr || size == 0) return result;
+  // Stored bytes are the packed data itself: more of them than the member holds would be
+  // copied from whatever follows it in the archive.
+  if (size > packedSize) {
+    result.status = DecodeStatus::damaged;
+    return result;
+  }
   uint8_t buffer[kStoredChunk];
   uint32_t done = 0;
   while (size > 0) {
@@ -117,7 +123,7 @@ DecodeResult decodeMember(SfxApp& app, FileObject* output, uint32_t originalSize
                           const WideString& path, int methodNumber) {
   // Recorded first, so that an abort can remove the partial file.
   app.currentOutputPath.assign(path);
-  if (methodNumber == METHOD_LH0 || methodNumber == METHOD_LZ4) return copyStored(app, output, originalSize);
+  if (methodNumber == METHOD_LH0 || methodNumber == METHOD_LZ4) return copyStored(app, output, originalSize, packedSize);
   if (methodNumber >= 1 && methodNumber <= 9) {
     const CompressedMemberJob job{app.archiveFile.get(), output, originalSize, packedSize, methodNumber};
     return decodeCompressed(job);

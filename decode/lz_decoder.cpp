@@ -89,6 +89,12 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
     // tree by and what the LArc methods turn positions into distances with.
     const uint32_t countBase = static_cast<uint32_t>(produced) - static_cast<uint32_t>(out - window.history());
     while (out < stop) {
+      // The packed data ran out (or the archive ended inside it): stop before inventing
+      // more output from 0 bits.
+      if (in.failed()) [[unlikely]] {
+        result.status = DecodeStatus::damaged;
+        return result;
+      }
       // -lh4- to -lh7- run their hot loop with the bit state in registers; the item-by-item
       // path below reads their block headers and the last bytes of the packed data.
       if constexpr (std::is_same_v<Codec, StaticHuffmanCodec>) {
@@ -140,8 +146,9 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
       return result;
     }
   }
-  // The member was decoded from bytes that the archive did not hold in full.
-  if (in.sourceFailed()) result.status = DecodeStatus::damaged;
+  // The member was decoded from bytes that the archive did not hold in full, or its last
+  // items read further past the packed data than a valid stream's look-ahead does.
+  if (in.failed() || in.consumedPastSlack()) result.status = DecodeStatus::damaged;
   result.crc = window.crc();
   return result;
 }
