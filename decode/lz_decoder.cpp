@@ -4,7 +4,6 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
-#include <vector>
 
 #include "decode/crc16_fast.h"
 #include "decode/match_copy.h"
@@ -23,26 +22,34 @@ namespace {
 // only the size of the writes differs.
 class OutputWindow {
  public:
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+  // Fuzzing: a small block, so that short inputs already reach the slide of the history and
+  // each input allocates little (the sanitizer's allocator maps large blocks afresh).
+  static constexpr size_t kBlockBytes = 16 * 1024;
+#else
   // Output block between slides: large enough that sliding the history (up to 64 KiB) is
   // cheap, small enough to stay in the L2 cache until the CRC has read it.
   static constexpr size_t kBlockBytes = 256 * 1024;
+#endif
   // Beyond the block end: the longest match (287) plus the overrun of 8-byte copies.
   static constexpr size_t kSlackBytes = 512;
 
+  // Only the history starts with known bytes: block and slack are written before they are
+  // read, so they are left as allocated.
   OutputWindow(unsigned dictionaryBits, DecodeSink& sink)
       : windowBytes_(size_t{1} << dictionaryBits),
-        buffer_(windowBytes_ + kBlockBytes + kSlackBytes),
+        buffer_(new uint8_t[windowBytes_ + kBlockBytes + kSlackBytes]),
         sink_(sink) {
-    std::memset(buffer_.data(), 0x20, windowBytes_);
-    cursor_ = buffer_.data() + windowBytes_;
+    std::memset(buffer_.get(), 0x20, windowBytes_);
+    cursor_ = buffer_.get() + windowBytes_;
     flushed_ = cursor_;
   }
 
-  uint8_t* history() { return buffer_.data(); }
+  uint8_t* history() { return buffer_.get(); }
   uint8_t* cursor() const { return cursor_; }
   void setCursor(uint8_t* p) { cursor_ = p; }
   // Items may start while the cursor is below this; the slack holds the last one.
-  uint8_t* blockEnd() { return buffer_.data() + windowBytes_ + kBlockBytes; }
+  uint8_t* blockEnd() { return buffer_.get() + windowBytes_ + kBlockBytes; }
   uint16_t crc() const { return crc_; }
 
   // CRC and write everything after the last flush; then, when the block is full, move the
@@ -55,8 +62,8 @@ class OutputWindow {
     }
     flushed_ = cursor_;
     if (cursor_ >= blockEnd()) {
-      std::memmove(buffer_.data(), cursor_ - windowBytes_, windowBytes_);
-      cursor_ = buffer_.data() + windowBytes_;
+      std::memmove(buffer_.get(), cursor_ - windowBytes_, windowBytes_);
+      cursor_ = buffer_.get() + windowBytes_;
       flushed_ = cursor_;
     }
     return true;
@@ -64,7 +71,7 @@ class OutputWindow {
 
  private:
   size_t windowBytes_;
-  std::vector<uint8_t> buffer_;
+  std::unique_ptr<uint8_t[]> buffer_;
   DecodeSink& sink_;
   uint8_t* cursor_;
   uint8_t* flushed_;
@@ -156,7 +163,14 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
 template <class Codec, class... Args>
 DecodeResult run(unsigned dictionaryBits, PackedInput& input, uint32_t originalSize, DecodeSink& sink,
                  Args... args) {
-  auto codec = std::make_unique<Codec>(args...);
+  // Default-initialised: every codec builds its tables before it reads them, so clearing
+  // tens of KiB for each member would be wasted.
+  std::unique_ptr<Codec> codec;
+  if constexpr (sizeof...(Args) == 0) {
+    codec = std::make_unique_for_overwrite<Codec>();
+  } else {
+    codec = std::make_unique<Codec>(args...);
+  }
   OutputWindow window(dictionaryBits, sink);
   if constexpr (std::is_same_v<Codec, Lz5Codec>) Lz5Codec::fillInitialWindow(window.history());
   return decodeWith(*codec, input, window, dictionaryBits, originalSize, sink);
