@@ -2,29 +2,25 @@
 
 #include <algorithm>
 
-#include "core/file_object.h"
-
-PackedInput::PackedInput(FileObject* file, uint64_t packedSize, uint8_t* buffer, size_t capacity)
-    : data_(buffer), size_(0), file_(file), buffer_(buffer), capacity_(capacity),
-      fileRemaining_(packedSize) {
+PackedInput::PackedInput(ByteSource* source, uint64_t packedSize, uint8_t* buffer, size_t capacity)
+    : data_(buffer), size_(0), source_(source), buffer_(buffer), capacity_(capacity),
+      sourceRemaining_(packedSize) {
   refill();
 }
 
 bool PackedInput::refill() {
-  if (file_ == nullptr || fileRemaining_ == 0 || readFailed_) return false;
-  const size_t want = static_cast<size_t>(std::min<uint64_t>(fileRemaining_, capacity_));
+  if (source_ == nullptr || sourceRemaining_ == 0 || readFailed_) return false;
+  const size_t want = static_cast<size_t>(std::min<uint64_t>(sourceRemaining_, capacity_));
   size_t got = 0;
-  // FileObject::read takes 32-bit counts; read large buffers in pieces.
   while (got < want) {
-    const uint32_t piece = static_cast<uint32_t>(std::min<size_t>(want - got, 1u << 30));
-    const int32_t n = file_->read(piece, buffer_ + got);
+    const int64_t n = source_->read(buffer_ + got, want - got);
     if (n <= 0) break;
     got += static_cast<size_t>(n);
   }
   // The header promised more packed bytes than the archive holds (or the read failed): the
   // member cannot be decoded as stored, whatever the CRC would say.
   if (got < want) readFailed_ = true;
-  fileRemaining_ -= got;
+  sourceRemaining_ -= got;
   data_ = buffer_;
   size_ = got;
   return got > 0;

@@ -12,31 +12,31 @@
 #include <cstdint>
 #include <cstring>
 
-class FileObject;
+#include "decode/byte_source.h"
 
 // Where the packed bytes come from: normally one buffer holding the member's whole packed
-// data; when memory is short, a smaller buffer that is refilled from the archive file.
+// data; when memory is short, a smaller buffer that is refilled from the source.
 class PackedInput {
  public:
   // The whole packed data is already in memory (tests, fuzzing, benchmarks).
   PackedInput(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  // Reads packedSize bytes from file through buffer (capacity bytes, owned by the caller).
-  PackedInput(FileObject* file, uint64_t packedSize, uint8_t* buffer, size_t capacity);
+  // Reads packedSize bytes from source through buffer (capacity bytes, owned by the caller).
+  PackedInput(ByteSource* source, uint64_t packedSize, uint8_t* buffer, size_t capacity);
 
   const uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
-  // Replaces the buffer contents with the next bytes of the file. False when no bytes are
-  // left; sets readFailed() when the archive ends early or the read fails.
+  // Replaces the buffer contents with the next bytes of the source. False when no bytes are
+  // left; sets readFailed() when the source ends early or the read fails.
   bool refill();
   bool readFailed() const { return readFailed_; }
 
  private:
   const uint8_t* data_;
   size_t size_;
-  FileObject* file_ = nullptr;
+  ByteSource* source_ = nullptr;
   uint8_t* buffer_ = nullptr;
   size_t capacity_ = 0;
-  uint64_t fileRemaining_ = 0;
+  uint64_t sourceRemaining_ = 0;
   bool readFailed_ = false;
 };
 

@@ -179,27 +179,43 @@ DecodeResult run(unsigned dictionaryBits, PackedInput& input, uint32_t originalS
 }  // namespace
 
 unsigned dictionaryBitsOf(int methodNumber) {
-  static constexpr unsigned kBits[] = {0, 12, 13, 13, 12, 13, 15, 16, 11, 12};
-  return methodNumber >= 1 && methodNumber <= 9 ? kBits[methodNumber] : 0;
+  switch (methodNumber) {
+    case METHOD_LZS:
+      return 11;
+    case METHOD_LH1:
+    case METHOD_LH4:
+    case METHOD_LZ5:
+      return 12;
+    case METHOD_LH2:
+    case METHOD_LH3:
+    case METHOD_LH5:
+      return 13;
+    case METHOD_LH6:
+      return 15;
+    case METHOD_LH7:
+      return 16;
+    default:
+      return 0;
+  }
 }
 
 DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint32_t originalSize, DecodeSink& sink) {
   const unsigned bits = dictionaryBitsOf(methodNumber);
   switch (methodNumber) {
-    case 1:
+    case METHOD_LH1:
       return run<Lh1Codec>(bits, input, originalSize, sink);
-    case 2:
+    case METHOD_LH2:
       return run<Lh2Codec>(bits, input, originalSize, sink);
-    case 3:
+    case METHOD_LH3:
       return run<Lh3Codec>(bits, input, originalSize, sink);
-    case 4:
-    case 5:
-    case 6:
-    case 7:
+    case METHOD_LH4:
+    case METHOD_LH5:
+    case METHOD_LH6:
+    case METHOD_LH7:
       return run<StaticHuffmanCodec>(bits, input, originalSize, sink, bits);
-    case 8:
+    case METHOD_LZS:
       return run<LzsCodec>(bits, input, originalSize, sink);
-    case 9:
+    case METHOD_LZ5:
       return run<Lz5Codec>(bits, input, originalSize, sink);
     default: {
       DecodeResult result;
