@@ -27,24 +27,25 @@ bool PackedInput::refill() {
 }
 
 void BitInput::refillSlow() {
-  while (available_ < kGuaranteedBits) {
-    if (next_ == end_) {
+  State& s = state_;
+  while (s.available < kGuaranteedBits) {
+    if (s.next == s.end) {
       if (source_.refill()) {
-        next_ = source_.data();
-        end_ = next_ + source_.size();
-        if (end_ - next_ >= 8) {
-          refill();
+        s.next = source_.data();
+        s.end = s.next + source_.size();
+        if (s.end - s.next >= 8) {
+          s.refill();
           break;
         }
         continue;
       }
       // Past the packed data: the stream goes on with 0 bits, for a while.
       ++padBytes_;
-      available_ += 8;
+      s.available += 8;
       continue;
     }
-    bits_ |= static_cast<uint64_t>(*next_++) << (56 - available_);
-    available_ += 8;
+    s.bits |= static_cast<uint64_t>(*s.next++) << (56 - s.available);
+    s.available += 8;
   }
   // A short read is damage at once, whatever bytes it still delivered.
   if (source_.readFailed() || consumedPastSlack()) failed_ = true;
