@@ -2,6 +2,7 @@
 #include "core/extract.h"
 
 #include "core/app.h"
+#include "core/member_walk.h"
 #include "core/output_paths.h"
 #include "core/run_observer.h"
 #include "core/settings.h"
@@ -18,7 +19,8 @@ void showWarning(const WideString& text) {
   if (g_runObserver != nullptr) g_runObserver->showMessage(text.c_str(), MessageKind::warning);
 }
 
-// The decoder's verdict on a member that ran to its end without an abort.
+}  // namespace
+
 bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString& path,
                          const DecodeResult& result) {
   switch (result.status) {
@@ -40,8 +42,6 @@ bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString&
   }
   return true;
 }
-
-}  // namespace
 
 WideString corruptedFileText(const WideString& path) {
   WideString text(kCorruptedBefore);
@@ -121,27 +121,19 @@ void extractionWorker(SfxApp* app) {
   buildCrcTable();
   g_totalBytes = sumOriginalSizes(*app);
   LzhHeader header;
-  for (;;) {
-    const HeaderOutcome outcome = readMemberHeader(*app, header);
-    if (outcome != HeaderOutcome::member) {
-      // A rejected header is a failed run, not the end of the archive.
-      if (outcome == HeaderOutcome::rejected) app->errorFlag = 1;
-      break;
-    }
-    const int64_t memberStart = app->archiveFile->tell();
+  const WalkEnd end = forEachMember(*app, header, [app](LzhHeader& member) {
     if (g_runObserver != nullptr) {
-      const WideString announced(header.path);
+      const WideString announced(member.path);
       g_runObserver->memberAnnounced(announced.c_str());
     }
-    if (!extractMember(*app, header)) {
-      app->errorFlag = 1;
-      break;
-    }
-    notifyShellCreated(*app, header.path);
-    // The packed size is unsigned: members of 2 GiB and more lie ahead, not behind.
-    app->archiveFile->seek(memberStart + static_cast<int64_t>(header.packedSize), platform::SEEK_FROM_BEGIN);
-    g_doneBytes += header.originalSize;
-  }
+    if (!extractMember(*app, member)) return false;
+    notifyShellCreated(*app, member.path);
+    g_doneBytes += member.originalSize;
+    return true;
+  });
+  // A failed member, and also a rejected header: a damaged archive is a failed run, not
+  // the end of the archive.
+  if (end != WalkEnd::endOfArchive) app->errorFlag = 1;
   const bool aborted = g_runFlag.load() == 0;
   header.path.clear();
   if (g_runObserver != nullptr) g_runObserver->runEnded(aborted);

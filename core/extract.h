@@ -4,6 +4,7 @@
 
 #include "core/lzh_header.h"
 #include "core/wide_string.h"
+#include "decode/frame.h"
 
 struct SfxApp;
 
@@ -13,6 +14,12 @@ void extractionWorker(SfxApp* app);
 // One member; false stops the run (after the failure has been shown). A member that
 // completes clears app.currentOutputPath, so only a partial file is ever named there.
 bool extractMember(SfxApp& app, LzhHeader& header);
+// The verdict on a member that the decoder ran to its end without an abort: a write error,
+// damaged packed data or a CRC that differs from the header's fails it, after the failure
+// has been shown (a corrupted member also sets app.errorFlag). The run and zsfx test judge
+// with it alike.
+bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString& path,
+                         const DecodeResult& result);
 // True, after a warning, when a folder named path exists.
 bool checkFolderClash(SfxApp& app, const WideString& path);
 void setMemberTime(const WideString& path, const LzhHeader& header);

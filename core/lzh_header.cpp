@@ -9,8 +9,12 @@
 //               size, 15 Unix time, 19 reserved, 20 level, 21 CRC-16, 23 OS id, 24 length of
 //               the first extended header.
 // Extended header of length S: type byte, S - 3 data bytes, 2-byte length of the next one.
-// The level byte sits at offset 20 in every level, so the first 22 bytes are read before
+// The level byte sits at offset 20 in every level, so the first 22 bytes are needed before
 // anything depends on the level.
+//
+// parseHeader works on bytes in memory and says how many more it needs; readHeader feeds it
+// from the archive file, reading exactly the bytes it asks for, so that the file ends up on
+// the member's packed data.
 #include "core/lzh_header.h"
 
 #include <cstring>
@@ -22,49 +26,15 @@
 
 namespace {
 
-constexpr uint32_t kHeaderStart = 22;      // bytes read before the level is known
-constexpr uint32_t kLevel2BaseSize = 26;   // level-2 base header with its first length field
-constexpr uint32_t kMinimumExtSize = 3;    // type byte + next length field
+constexpr uint32_t kHeaderStart = 22;     // bytes needed before the level is known
+constexpr uint32_t kLevel2BaseSize = 26;  // level-2 base header with its first length field
+constexpr uint32_t kLevel2FirstLength = 24;
 
 constexpr char16_t kUnknownHeaderText[] = u"Unknown header";
 constexpr char16_t kTruncatedHeaderText[] = u"Truncated header";
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
-HeaderOutcome reject(const char16_t* text) {
-  if (g_runObserver != nullptr) g_runObserver->showMessage(text, MessageKind::unknownHeader);
-  return HeaderOutcome::rejected;
-}
-
-bool readExactly(FileObject& file, uint8_t* destination, uint32_t count) {
-  return count == 0 || file.read(count, destination) == static_cast<int32_t>(count);
-}
-
-enum class StartOutcome { header, end, truncated };
-
-// Reads the first 22 bytes of a header into start. A single byte 0 ends the archive; a
-// level-2 header whose 16-bit length is a multiple of 256 also begins with 0 and is told
-// apart by its level byte and a length that can hold its base header.
-StartOutcome readHeaderStart(FileObject& file, uint8_t* start) {
-  if (file.readByte(&start[0]) != 1) return StartOutcome::end;
-  const int32_t got = file.read(kHeaderStart - 1, start + 1);
-  const bool complete = got == static_cast<int32_t>(kHeaderStart - 1);
-  if (start[0] == 0) {
-    if (complete && start[20] == 2 && le16(start) >= kLevel2BaseSize) return StartOutcome::header;
-    return StartOutcome::end;
-  }
-  return complete ? StartOutcome::header : StartOutcome::truncated;
-}
-
-// Total bytes of the header whose first 22 bytes are in start, as its level counts them:
-// the 16-bit length for level 2, L + 2 for the base header of the other levels.
-uint32_t baseHeaderSize(const uint8_t* start) {
-  return start[20] == 2 ? le16(start) : static_cast<uint32_t>(start[0]) + 2;
-}
+HeaderParse needMore(uint32_t total) { return {HeaderParse::needMore, total, nullptr}; }
+HeaderParse unknownHeader() { return {HeaderParse::rejected, 0, kUnknownHeaderText}; }
 
 // An ANSI text of n bytes; separatorBytes turns the directory separators ("\", "/", 0xFF)
 // into "/" first, passing over Shift_JIS trail bytes.
@@ -85,6 +55,103 @@ void takeUtf16Text(const uint8_t* bytes, uint32_t n, WideString& target) {
   target.adopt(text);
 }
 
+// The fields at the same place in every level.
+void takeBaseFields(const uint8_t* bytes, LzhHeader& header) {
+  header.headerLength = bytes[0];
+  std::memcpy(header.method, bytes + lzh::OFFSET_METHOD, 5);
+  header.packedSize = le32(bytes + lzh::OFFSET_PACKED_SIZE);
+  header.originalSize = le32(bytes + lzh::OFFSET_ORIGINAL_SIZE);
+  header.rawTime = le32(bytes + lzh::OFFSET_TIME);
+  header.attribute = bytes[lzh::OFFSET_ATTRIBUTE];
+  header.level = bytes[lzh::OFFSET_LEVEL];
+}
+
+// Levels 0 and 1: the room R = L - N after the name says what follows it: 20 nothing, 22 the
+// CRC, 24 or more the CRC and the OS id. A name longer than the header cannot be valid.
+bool level01RoomIsValid(const uint8_t* bytes) {
+  const uint32_t lengthByte = bytes[0];
+  const uint32_t nameLength = bytes[kHeaderStart - 1];
+  if (nameLength > lengthByte) return false;
+  const uint32_t room = lengthByte - nameLength;
+  return room == 20 || room == 22 || room >= 24;
+}
+
+void takeLevel01Tail(const uint8_t* bytes, LzhHeader& header, WideString& nameText) {
+  const uint32_t nameLength = bytes[kHeaderStart - 1];
+  const uint32_t room = bytes[0] - nameLength;
+  takeAnsiText(bytes + kHeaderStart, nameLength, false, nameText);
+  const uint32_t after = kHeaderStart + nameLength;
+  if (room >= 22) {
+    header.crc = le16(bytes + after);
+    header.hasCrc = 1;
+  }
+  if (room >= 24) header.osId = bytes[after + 2];
+}
+
+// The extended-header chain from the length field at firstLength. Level 2 holds its chain
+// inside its own length (end); for level 1 (and a level byte above 2, read like it) each
+// extended header follows the previous one and must fit the header buffer. On success
+// *terminator is the position of the chain's final 0 length field.
+HeaderParse scanExtendedHeaders(const uint8_t* bytes, size_t available, bool insideHeader, uint32_t firstLength,
+                                uint32_t end, uint32_t* terminator) {
+  uint32_t lengthField = firstLength;
+  for (;;) {
+    const uint32_t size = le16(bytes + lengthField);
+    if (size == 0) break;
+    const uint32_t start = lengthField + 2;
+    if (size < lzh::EXT_MINIMUM_SIZE) return unknownHeader();
+    if (size > (insideHeader ? end : HEADER_BUFFER_SIZE) - start) return unknownHeader();
+    if (available < start + size) return needMore(start + size);
+    // The next length field ends this extended header.
+    lengthField = start + size - 2;
+  }
+  *terminator = lengthField;
+  return {HeaderParse::member, 0, nullptr};
+}
+
+// One extended header of a chain known to be well formed.
+struct NameTexts {
+  WideString name{u""};
+  WideString directory;
+  bool unicodeName = false;
+  bool unicodeDirectory = false;
+};
+
+void applyExtendedHeader(uint8_t type, const uint8_t* data, uint32_t length, LzhHeader& header, NameTexts& texts) {
+  switch (type) {
+    case lzh::EXT_FILE_NAME:
+      if (!texts.unicodeName) takeAnsiText(data, length, false, texts.name);
+      break;
+    case lzh::EXT_DIRECTORY:
+      if (!texts.unicodeDirectory) takeAnsiText(data, length, true, texts.directory);
+      break;
+    case lzh::EXT_MSDOS_ATTRIBUTE:
+      if ((header.osId == lzh::OS_MSDOS || header.osId == lzh::OS_HUMAN68K || header.osId == lzh::OS_NONE) &&
+          length >= 1) {
+        header.attribute = data[0];
+      }
+      break;
+    case lzh::EXT_UNICODE_NAME:
+      takeUtf16Text(data, length, texts.name);
+      texts.unicodeName = true;
+      break;
+    case lzh::EXT_UNICODE_DIRECTORY:
+      takeUtf16Text(data, length, texts.directory);
+      texts.directory.replaceSeparators(u'/');
+      texts.unicodeDirectory = true;
+      break;
+    default:
+      break;  // header CRC, time stamps, 64-bit sizes, code page: not needed here
+  }
+}
+
+HeaderOutcome reject(const char16_t* text, HeaderRejections rejections) {
+  if (rejections == HeaderRejections::shown && g_runObserver != nullptr) {
+    g_runObserver->showMessage(text, MessageKind::unknownHeader);
+  }
+  return HeaderOutcome::rejected;
+}
+
 }  // namespace
 
 void LzhHeader::reset() {
@@ -102,149 +169,93 @@ void LzhHeader::reset() {
   time = 0;
 }
 
-HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header) {
+HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& header) {
   header.reset();
-  if (app.archiveFile == nullptr) return HeaderOutcome::endOfArchive;
-  FileObject& file = *app.archiveFile;
-
-  uint8_t buffer[HEADER_BUFFER_SIZE] = {};
-  switch (readHeaderStart(file, buffer)) {
-    case StartOutcome::end: return HeaderOutcome::endOfArchive;
-    case StartOutcome::truncated: return reject(kTruncatedHeaderText);
-    case StartOutcome::header: break;
+  if (available < kHeaderStart) return needMore(kHeaderStart);
+  const uint8_t level = bytes[lzh::OFFSET_LEVEL];
+  // A single byte 0 ends the archive; a level-2 header whose 16-bit length is a multiple of
+  // 256 also begins with 0 and is told apart by its level byte and a length that can hold
+  // its base header.
+  if (bytes[0] == 0 && !(level == lzh::LEVEL_2 && le16(bytes) >= kLevel2BaseSize)) {
+    return {HeaderParse::endOfArchive, 0, nullptr};
   }
 
-  const uint32_t lengthByte = buffer[0];
-  const uint8_t level = buffer[20];
   // For level 2 the whole header, extended headers included; for the others the base header.
-  uint32_t headerEnd = baseHeaderSize(buffer);
-  if (level == 2 ? headerEnd < kLevel2BaseSize : headerEnd < kHeaderStart) return reject(kUnknownHeaderText);
-  if (headerEnd > HEADER_BUFFER_SIZE) return reject(kUnknownHeaderText);
-  if (!readExactly(file, buffer + kHeaderStart, headerEnd - kHeaderStart)) return reject(kTruncatedHeaderText);
+  const uint32_t end = level == lzh::LEVEL_2 ? le16(bytes) : static_cast<uint32_t>(bytes[0]) + 2;
+  if (end < (level == lzh::LEVEL_2 ? kLevel2BaseSize : kHeaderStart) || end > HEADER_BUFFER_SIZE) {
+    return unknownHeader();
+  }
+  if (available < end) return needMore(end);
+  if (level != lzh::LEVEL_2 && !level01RoomIsValid(bytes)) return unknownHeader();
 
-  header.headerLength = static_cast<uint8_t>(lengthByte);
-  std::memcpy(header.method, buffer + 2, 5);
-  header.packedSize = le32(buffer + 7);
-  header.originalSize = le32(buffer + 11);
-  header.rawTime = le32(buffer + 15);
-  header.attribute = buffer[19];
-  header.level = level;
+  uint32_t terminator = end - 2;
+  if (level != lzh::LEVEL_0) {
+    const uint32_t firstLength = level == lzh::LEVEL_2 ? kLevel2FirstLength : end - 2;
+    const HeaderParse chain =
+        scanExtendedHeaders(bytes, available, level == lzh::LEVEL_2, firstLength, end, &terminator);
+    if (chain.status != HeaderParse::member) return chain;
+  }
 
-  WideString nameText(u"");
-  WideString directoryText;
-  bool unicodeNameTaken = false;
-  bool unicodeDirectoryTaken = false;
-
-  if (level == 2) {
-    header.crc = le16(buffer + 21);
-    header.osId = buffer[23];
+  takeBaseFields(bytes, header);
+  NameTexts texts;
+  if (level == lzh::LEVEL_2) {
+    header.crc = le16(bytes + 21);
+    header.osId = bytes[23];
     header.hasCrc = 1;
   } else {
-    // The room R after the name says what follows it: 20 nothing, 22 the CRC, 24 or more the
-    // CRC and the OS id. A name longer than the header cannot be valid.
-    const uint32_t nameLength = buffer[21];
-    if (nameLength > lengthByte) return reject(kUnknownHeaderText);
-    const uint32_t room = lengthByte - nameLength;
-    if (room != 20 && room != 22 && room < 24) return reject(kUnknownHeaderText);
-    takeAnsiText(buffer + kHeaderStart, nameLength, false, nameText);
-    const uint32_t after = kHeaderStart + nameLength;
-    if (room >= 22) {
-      header.crc = le16(buffer + after);
-      header.hasCrc = 1;
-    }
-    if (room >= 24) header.osId = buffer[after + 2];
+    takeLevel01Tail(bytes, header, texts.name);
   }
 
-  if (level != 0) {
-    // Position of the length field of the next extended header. Level 2 holds its extended
-    // headers inside its own length; level 1 (and a level byte above 2, read like it) ends
-    // its base header with the first length field and the extended headers follow it.
-    uint32_t lengthField = level == 2 ? 24 : lengthByte;
-    const uint32_t firstLengthField = lengthField;
-    for (;;) {
-      const uint32_t size = le16(buffer + lengthField);
-      const uint32_t start = lengthField + 2;
-      if (size == 0) break;
-      if (size < kMinimumExtSize) return reject(kUnknownHeaderText);
-      if (level == 2) {
-        if (size > headerEnd - start) return reject(kUnknownHeaderText);
-      } else {
-        if (size > HEADER_BUFFER_SIZE - start) return reject(kUnknownHeaderText);
-        if (!readExactly(file, buffer + start, size)) return reject(kTruncatedHeaderText);
-        headerEnd = start + size;
-      }
-      const uint8_t type = buffer[start];
-      const uint8_t* data = buffer + start + 1;
-      const uint32_t dataLength = size - kMinimumExtSize;
-      switch (type) {
-        case 0x01:
-          if (!unicodeNameTaken) takeAnsiText(data, dataLength, false, nameText);
-          break;
-        case 0x02:
-          if (!unicodeDirectoryTaken) takeAnsiText(data, dataLength, true, directoryText);
-          break;
-        case 0x40:
-          if ((header.osId == 0x4D || header.osId == 0x48 || header.osId == 0) && dataLength >= 1) {
-            header.attribute = data[0];
-          }
-          break;
-        case 0x44:
-          takeUtf16Text(data, dataLength, nameText);
-          unicodeNameTaken = true;
-          break;
-        case 0x45:
-          takeUtf16Text(data, dataLength, directoryText);
-          directoryText.replaceSeparators(u'/');
-          unicodeDirectoryTaken = true;
-          break;
-        default:
-          break;  // header CRC, time stamps, 64-bit sizes, code page: not needed here
-      }
-      lengthField = start + size - 2;
+  if (level != lzh::LEVEL_0) {
+    uint32_t lengthField = level == lzh::LEVEL_2 ? kLevel2FirstLength : end - 2;
+    for (uint32_t size; (size = le16(bytes + lengthField)) != 0; lengthField += size) {
+      applyExtendedHeader(bytes[lengthField + 2], bytes + lengthField + 3, size - lzh::EXT_MINIMUM_SIZE, header,
+                          texts);
     }
-
-    if (level != 2) {
+    if (level != lzh::LEVEL_2) {
       // The stored packed size of level 1 counts the extended headers that follow the base
       // header; a smaller one cannot be valid.
-      const uint32_t extendedBytes = lengthField - firstLengthField;
-      if (extendedBytes > header.packedSize) return reject(kUnknownHeaderText);
+      const uint32_t extendedBytes = terminator - (end - 2);
+      if (extendedBytes > header.packedSize) return unknownHeader();
       header.packedSize -= extendedBytes;
       header.headerLength = static_cast<uint8_t>(header.headerLength + extendedBytes);
     }
   }
 
-  header.path.assign(directoryText.hasText() ? directoryText.c_str() : u"");
-  header.path.append(nameText);
-  header.time = level == 2 ? static_cast<int64_t>(static_cast<int32_t>(header.rawTime))
-                           : dosTimeToUnixTime(header.rawTime);
-  return HeaderOutcome::member;
+  header.path.assign(texts.directory.hasText() ? texts.directory.c_str() : u"");
+  header.path.append(texts.name);
+  header.time = level == lzh::LEVEL_2 ? static_cast<int64_t>(static_cast<int32_t>(header.rawTime))
+                                      : dosTimeToUnixTime(header.rawTime);
+  // Level 2 occupies its own length; the others end with the chain's last length field.
+  return {HeaderParse::member, level == lzh::LEVEL_2 ? end : terminator + 2, nullptr};
 }
 
-bool readHeader(SfxApp& app, LzhHeader& header) {
-  return readMemberHeader(app, header) == HeaderOutcome::member;
-}
-
-uint32_t sumOriginalSizes(SfxApp& app) {
-  if (app.archiveFile == nullptr) return 0;
+HeaderOutcome readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejections) {
+  header.reset();
+  if (app.archiveFile == nullptr) return HeaderOutcome::endOfArchive;
   FileObject& file = *app.archiveFile;
-  const int64_t resume = file.tell();
-  int64_t position = resume;
-  uint32_t total = 0;
+  uint8_t buffer[HEADER_BUFFER_SIZE];
+  uint32_t have = 0;
   for (;;) {
-    uint8_t start[kHeaderStart] = {};
-    if (readHeaderStart(file, start) != StartOutcome::header) break;
-    const uint32_t headerSize = baseHeaderSize(start);
-    // A header too short to be read stops the count; the reader rejects it anyway. This also
-    // guarantees that every step moves forward.
-    if (headerSize < kHeaderStart) break;
-    total += le32(start + 11);
-    // The packed size is unsigned: members of 2 GiB and more are skipped forward. For
-    // levels 0 and 1 it counts the extended headers too.
-    position += static_cast<int64_t>(headerSize) + static_cast<int64_t>(le32(start + 7));
-    if (!file.seek(position, platform::SEEK_FROM_BEGIN)) break;
+    const HeaderParse parse = parseHeader(buffer, have, header);
+    switch (parse.status) {
+      case HeaderParse::member: return HeaderOutcome::member;
+      case HeaderParse::endOfArchive: return HeaderOutcome::endOfArchive;
+      case HeaderParse::rejected: return reject(parse.rejection, rejections);
+      case HeaderParse::needMore: break;
+    }
+    // parseHeader never asks for more than the buffer holds.
+    const uint32_t wanted = parse.size - have;
+    const int32_t got = file.read(wanted, buffer + have);
+    if (got != static_cast<int32_t>(wanted)) {
+      // The file ends inside the first bytes: after a 0 that is the end of the archive (an
+      // end mark with nothing after it), otherwise a header cut short.
+      const uint32_t reached = have + (got > 0 ? static_cast<uint32_t>(got) : 0);
+      if (have < kHeaderStart && (reached == 0 || buffer[0] == 0)) return HeaderOutcome::endOfArchive;
+      return reject(kTruncatedHeaderText, rejections);
+    }
+    have = parse.size;
   }
-  file.seek(resume, platform::SEEK_FROM_BEGIN);
-  return total;
 }
 
 int64_t dosTimeToUnixTime(uint32_t dosTime) {

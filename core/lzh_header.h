@@ -3,12 +3,11 @@
 
 #include <cstdint>
 
+#include "core/lzh_format.h"
 #include "core/wide_string.h"
 
 struct SfxApp;
 
-// One header, base header plus level-1 extended headers, is read into a buffer of this size.
-inline constexpr uint32_t HEADER_BUFFER_SIZE = 4096;
 
 struct LzhHeader {
   uint8_t headerLength = 0;
@@ -33,15 +32,32 @@ enum class HeaderOutcome {
   rejected,      // a damaged, truncated or unsupported header; the reader has said so
 };
 
-// Reads the next member header from the application's archive file.
-HeaderOutcome readMemberHeader(SfxApp& app, LzhHeader& header);
-// readMemberHeader == member: true when the record holds a member; false at the end of the
-// archive or on a rejected header.
-bool readHeader(SfxApp& app, LzhHeader& header);
+// Whether a rejected header is shown through the run observer ("Unknown header") or only
+// reported by the result, as the pre-scan wants it.
+enum class HeaderRejections { shown, quiet };
 
-// Sum of the original sizes of all members from the current position on (mod 2^32); the
-// file position is restored.
-uint32_t sumOriginalSizes(SfxApp& app);
+// What parseHeader makes of the bytes it was given.
+struct HeaderParse {
+  enum Status : uint8_t {
+    member,        // the record holds the member; size is the number of header bytes
+    endOfArchive,  // the end-of-archive byte 0
+    rejected,      // damaged or of an unknown kind; rejection says which, for the user
+    needMore,      // size is the number of bytes needed in all (never above HEADER_BUFFER_SIZE)
+  };
+  Status status;
+  uint32_t size;
+  const char16_t* rejection;
+};
+
+// Parses the member header at bytes[0 .. available). Looks at no byte beyond the ones it
+// has asked for, so a caller may feed it exactly what it asks for and nothing more. The
+// record is reset first and holds the member only when the result is member.
+HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& header);
+
+// Reads the next member header from the application's archive file, exactly as many bytes
+// as it needs: on member the file stands on the member's packed data. An archive file that
+// ends where a header would begin, or right after a byte 0, is the end of the archive.
+HeaderOutcome readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejections = HeaderRejections::shown);
 
 // MS-DOS date/time (local, date in the high word) to a Unix time, with the runtime's zone.
 int64_t dosTimeToUnixTime(uint32_t dosTime);

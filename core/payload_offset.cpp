@@ -4,6 +4,7 @@
 // 40 bytes per section, with SizeOfRawData at +16 and PointerToRawData at +20.
 #include "core/payload_offset.h"
 
+#include "core/lzh_format.h"
 #include "platform/platform.h"
 
 namespace {
@@ -14,12 +15,6 @@ constexpr uint32_t kPeHeaderSize = 24;  // "PE\0\0" + COFF file header
 constexpr uint32_t kSectionEntrySize = 40;
 // The Windows loader accepts at most 96 sections; more means a damaged header.
 constexpr uint32_t kMaxSections = 96;
-
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 bool readAt(FileObject& file, uint64_t position, uint8_t* buffer, uint32_t count) {
   if (!file.seek(static_cast<int64_t>(position), platform::SEEK_FROM_BEGIN)) return false;

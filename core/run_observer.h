@@ -35,3 +35,17 @@ class RunObserver {
 
 // The process's observer. Set once at start-up, before any run; null shows nothing.
 extern RunObserver* g_runObserver;
+
+// Makes observer the process's observer for the lifetime of this object and then puts back
+// the one before, so that no command or test leaves g_runObserver pointing at an object
+// that has gone.
+class ScopedRunObserver {
+ public:
+  explicit ScopedRunObserver(RunObserver& observer) : previous_(g_runObserver) { g_runObserver = &observer; }
+  ~ScopedRunObserver() { g_runObserver = previous_; }
+  ScopedRunObserver(const ScopedRunObserver&) = delete;
+  ScopedRunObserver& operator=(const ScopedRunObserver&) = delete;
+
+ private:
+  RunObserver* previous_;
+};

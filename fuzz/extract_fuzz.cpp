@@ -17,6 +17,7 @@
 #include "core/app.h"
 #include "core/extract.h"
 #include "core/lzh_header.h"
+#include "core/member_walk.h"
 #include "core/run_observer.h"
 #include "decode/frame.h"
 #include "fuzz/fuzz_file.h"
@@ -77,17 +78,18 @@ void checkSandbox(const Sandbox& sandbox) {
   }
 }
 
-// The original sizes of the members the run would reach, counted with the run's own
-// header reader; the file is put back at its start.
+// The original sizes of the members the run would reach, counted by the run's own walk
+// without a word about a rejected header; the file is put back at its start.
 uint64_t claimedBytes(SfxApp& app) {
   uint64_t total = 0;
   LzhHeader header;
-  for (int members = 0; members < 10000; ++members) {
-    if (readMemberHeader(app, header) != HeaderOutcome::member) break;
-    total += header.originalSize;
-    const int64_t start = app.archiveFile->tell();
-    if (!app.archiveFile->seek(start + static_cast<int64_t>(header.packedSize), platform::SEEK_FROM_BEGIN)) break;
-  }
+  forEachMember(
+      app, header,
+      [&total](const LzhHeader& member) {
+        total += member.originalSize;
+        return total <= kMaxClaimedBytes;
+      },
+      HeaderRejections::quiet);
   app.archiveFile->seek(0, platform::SEEK_FROM_BEGIN);
   return total;
 }
@@ -101,12 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   app.archiveFile = std::make_unique<FileObject>();
   scratch.load(data, size, *app.archiveFile);
 
-  // The pre-count shows nothing: a rejected header is reported by the run itself.
-  g_runObserver = nullptr;
   if (claimedBytes(app) > kMaxClaimedBytes) return 0;
 
   EndObserver observer;
-  g_runObserver = &observer;
+  const ScopedRunObserver watching(observer);
   g_runFlag = 1;
   g_totalBytes = 0;
   g_doneBytes = 0;
@@ -116,7 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   app.destinationFolder.assign(sandbox.destination.u16string().c_str());
   extractionWorker(&app);
   fs::current_path(previous);
-  g_runObserver = nullptr;
   app.archiveFile->close();
 
   if (observer.ended != 1) {

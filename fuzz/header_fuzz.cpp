@@ -1,12 +1,14 @@
-// The member walk of the run on arbitrary bytes: the pre-scan, then readMemberHeader in a
-// loop, seeking to member start + packed size as the run does. Every path that comes out
-// is made safe and must then be relative, without drive or climbing component.
+// The header parser and the member walk on arbitrary bytes, from memory. Each header is fed
+// to parseHeader as readHeader feeds it, exactly the bytes it asks for in a buffer of that
+// size (so that AddressSanitizer sees any look beyond them), and must then agree with a
+// parse of all the bytes that follow. Every path that comes out is made safe and must then
+// be relative, without drive or climbing component.
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
-#include "core/app.h"
 #include "core/lzh_header.h"
 #include "core/output_paths.h"
-#include "fuzz/fuzz_file.h"
 
 namespace {
 
@@ -29,27 +31,38 @@ void checkContained(const WideString& path) {
   }
 }
 
+// Parses the header at data[0 .. size) as readHeader would, asking for more until done.
+HeaderParse parseAsRead(const uint8_t* data, size_t size, LzhHeader& header) {
+  size_t have = 0;
+  for (;;) {
+    std::vector<uint8_t> exact(data, data + have);
+    const HeaderParse parse = parseHeader(exact.data(), have, header);
+    if (parse.status != HeaderParse::needMore) return parse;
+    if (parse.size <= have || parse.size > HEADER_BUFFER_SIZE) std::abort();
+    if (parse.size > size) return parse;  // the input ends inside the header
+    have = parse.size;
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static FuzzFile scratch;
-  SfxApp app;
-  app.archiveFile = std::make_unique<FileObject>();
-  scratch.load(data, size, *app.archiveFile);
-  sumOriginalSizes(app);
-  if (app.archiveFile->tell() != 0) std::abort();
-  LzhHeader header;
+  LzhHeader header, whole;
+  size_t position = 0;
   // Each member moves forward by at least its header, so the walk ends; the bound only
   // keeps a single input short.
-  for (int members = 0; members < 1000; ++members) {
-    if (readMemberHeader(app, header) != HeaderOutcome::member) break;
-    const int64_t start = app.archiveFile->tell();
-    if (start <= 0 || start > static_cast<int64_t>(size)) std::abort();
+  for (int members = 0; members < 1000 && position < size; ++members) {
+    const HeaderParse parse = parseAsRead(data + position, size - position, header);
+    const HeaderParse all = parseHeader(data + position, size - position, whole);
+    if (parse.status != HeaderParse::needMore && (all.status != parse.status || all.size != parse.size)) std::abort();
+    if (parse.status != HeaderParse::member) break;
+    if (parse.size == 0 || parse.size > size - position) std::abort();
+    if (std::memcmp(header.path.c_str(), whole.path.c_str(), (header.path.length() + 1) * 2) != 0) std::abort();
     WideString path(header.path);
     makeSafeMemberPath(path);
     checkContained(path);
     if (path.length() > header.path.length() + header.path.length() / 3 + 1) std::abort();
-    app.archiveFile->seek(start + static_cast<int64_t>(header.packedSize), platform::SEEK_FROM_BEGIN);
+    position += parse.size + static_cast<size_t>(header.packedSize);
   }
   return 0;
 }

@@ -9,21 +9,10 @@
 
 #include "pack/pack.h"
 
+#include "core/lzh_format.h"
 #include "decode/crc16_fast.h"
 
 namespace {
-
-constexpr size_t kMaxHeaderBytes = 4096;  // what an extracting reader buffers for one header
-constexpr uint8_t kOsMsDos = 'M';  // the attribute byte is an MS-DOS attribute
-constexpr uint8_t kAttributeArchive = 0x20;
-constexpr uint8_t kAttributeDirectory = 0x10;
-
-constexpr uint8_t kExtCommon = 0x00;        // CRC-16 of the whole header
-constexpr uint8_t kExtAnsiName = 0x01;
-constexpr uint8_t kExtAnsiDirectory = 0x02;  // parts separated and ended by 0xFF
-constexpr uint8_t kExtUnicodeName = 0x44;
-constexpr uint8_t kExtUnicodeDirectory = 0x45;  // parts separated and ended by "/"
-
 
 void putLe16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v));
@@ -82,31 +71,31 @@ bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& 
   // The time field is read back as a signed 32-bit Unix time.
   const int64_t time = std::clamp<int64_t>(fields.modificationTime, INT32_MIN, INT32_MAX);
   putLe32(h, static_cast<uint32_t>(time));
-  h.push_back(fields.isDirectory ? kAttributeDirectory : kAttributeArchive);
-  h.push_back(2);  // level
+  h.push_back(fields.isDirectory ? lzh::ATTRIBUTE_DIRECTORY : lzh::ATTRIBUTE_ARCHIVE);
+  h.push_back(lzh::LEVEL_2);
   putLe16(h, fields.crc);
-  h.push_back(kOsMsDos);
+  h.push_back(lzh::OS_MSDOS);
   putLe16(h, 0);  // first extended header length
 
   const size_t commonAt = h.size();
-  appendExtended(h, kExtCommon, {0, 0});  // header CRC, filled in last
+  appendExtended(h, lzh::EXT_COMMON, {0, 0});  // header CRC, filled in last
   // Tools that know only the byte-string names still find ASCII paths; the UTF-16 headers
   // below take precedence where both are read.
-  if (isAscii(name)) appendExtended(h, kExtAnsiName, std::vector<uint8_t>(name.begin(), name.end()));
+  if (isAscii(name)) appendExtended(h, lzh::EXT_FILE_NAME, std::vector<uint8_t>(name.begin(), name.end()));
   if (!folder.empty() && isAscii(folder)) {
     std::vector<uint8_t> bytes(folder.begin(), folder.end());
     std::replace(bytes.begin(), bytes.end(), uint8_t('/'), uint8_t(0xFF));
-    appendExtended(h, kExtAnsiDirectory, bytes);
+    appendExtended(h, lzh::EXT_DIRECTORY, bytes);
   }
-  if (!name.empty()) appendExtended(h, kExtUnicodeName, utf16le(name));
-  if (!folder.empty()) appendExtended(h, kExtUnicodeDirectory, utf16le(folder));
+  if (!name.empty()) appendExtended(h, lzh::EXT_UNICODE_NAME, utf16le(name));
+  if (!folder.empty()) appendExtended(h, lzh::EXT_UNICODE_DIRECTORY, utf16le(folder));
 
   // The first byte of a header is never 0: a reader takes 0 there for the end of the archive.
   if ((h.size() & 0xFF) == 0) h.push_back(0);
-  if (h.size() > kMaxHeaderBytes) {
+  if (h.size() > HEADER_BUFFER_SIZE) {
     error = "path too long for an archive header (" + std::to_string(fields.path.size()) +
             " UTF-16 units; the header would take " + std::to_string(h.size()) + " of at most " +
-            std::to_string(kMaxHeaderBytes) + " bytes)";
+            std::to_string(HEADER_BUFFER_SIZE) + " bytes)";
     return false;
   }
   patchLe16(h, 0, static_cast<uint32_t>(h.size()));

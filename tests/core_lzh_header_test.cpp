@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/app.h"
+#include "core/member_walk.h"
 #include "core/run_observer.h"
 #include "support/lzh_test_archive.h"
 
@@ -39,7 +40,7 @@ class HeaderReader : public ::testing::Test {
   void open(const Bytes& archive) { app.archiveFile = openBytes(scratch, "a.lzh", archive); }
   HeaderOutcome readOne(const Bytes& archive) {
     open(archive);
-    return readMemberHeader(app, header);
+    return readHeader(app, header);
   }
   std::u16string path() const { return header.path.c_str(); }
 
@@ -138,6 +139,33 @@ TEST_F(HeaderReader, Level1SubtractsItsExtendedHeaders) {
   EXPECT_EQ(path(), u"lvl1.txt");
 }
 
+// From memory, a level-1 header arrives in steps: the first 22 bytes, the base header, then
+// each extended header on its own. Each step asks for exactly the bytes that the next
+// decision needs, and a prefix never parses as something else.
+TEST(ParseHeader, AsksForEachStepOfALevel1Header) {
+  Member m = level(1, "a.txt", Bytes(40, 'x'));
+  m.ext = {nameExt("named.txt"), ExtHeader{0x41, Bytes(17, 0)}};
+  const Bytes member = encodeMember(m);
+  const uint32_t base = member[0] + 2u;
+  const uint32_t first = base + 12, second = first + 20;  // the 0x01 and 0x41 headers
+  const uint32_t steps[] = {22, base, first, second};
+  LzhHeader header;
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const Bytes prefix(member.begin(), member.begin() + (i == 0 ? 0 : steps[i - 1]));
+    const HeaderParse parse = parseHeader(prefix.data(), prefix.size(), header);
+    EXPECT_EQ(parse.status, HeaderParse::needMore) << i;
+    EXPECT_EQ(parse.size, steps[i]) << i;
+  }
+  const HeaderParse parse = parseHeader(member.data(), second, header);
+  ASSERT_EQ(parse.status, HeaderParse::member);
+  EXPECT_EQ(parse.size, second);
+  EXPECT_EQ(header.packedSize, 40u);
+  EXPECT_EQ(std::u16string(header.path.c_str()), u"named.txt");
+  // A byte 0 first is the end mark, even with bytes after it.
+  const Bytes end{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21};
+  EXPECT_EQ(parseHeader(end.data(), end.size(), header).status, HeaderParse::endOfArchive);
+}
+
 TEST_F(HeaderReader, AttributeHeaderOfAnotherSystemIsSkipped) {
   Member m = level(1, "", Bytes{1});
   m.osId = 'U';
@@ -208,7 +236,7 @@ TEST_F(HeaderReader, LongLevel2HeadersUseTheFull16BitLength) {
     ASSERT_EQ(archive[0] | (archive[1] << 8), static_cast<int>(total));
     open(archive);
     EXPECT_EQ(sumOriginalSizes(app), 5u);
-    ASSERT_EQ(readMemberHeader(app, header), HeaderOutcome::member) << total;
+    ASSERT_EQ(readHeader(app, header), HeaderOutcome::member) << total;
     EXPECT_EQ(path(), std::u16string(40, u'w') + u"/x.txt");
     EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(total));
   }
@@ -296,12 +324,9 @@ TEST_F(HeaderReader, SumOfOriginalSizesRestoresThePosition) {
   ASSERT_TRUE(app.archiveFile->seek(1, platform::SEEK_FROM_BEGIN));
   EXPECT_EQ(sumOriginalSizes(app), 10u + 20u + 0xFFFFFFF0u);
   EXPECT_EQ(app.archiveFile->tell(), 1);
-  // The reader walks the same members.
+  // The walk passes over the same members.
   int count = 0;
-  while (readHeader(app, header)) {
-    ++count;
-    ASSERT_TRUE(app.archiveFile->seek(app.archiveFile->tell() + header.packedSize, platform::SEEK_FROM_BEGIN));
-  }
+  EXPECT_EQ(forEachMember(app, header, [&](const LzhHeader&) { return ++count; }), WalkEnd::endOfArchive);
   EXPECT_EQ(count, 4);
 }
 

@@ -6,11 +6,15 @@
 #include "core/app.h"
 #include "core/extract.h"
 #include "core/lzh_header.h"
+#include "core/member_walk.h"
+#include "core/run_observer.h"
 #include "core/output_paths.h"
 #include "decode/frame.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 #include "tools/zsfx/archive_input.h"
 #include "tools/zsfx/commands.h"
+#include "tools/zsfx/member_test.h"
 #include "tools/zsfx/terminal_observer.h"
 #include "tools/zsfx/text.h"
 
@@ -59,12 +63,27 @@ ReadOptions parseReadOptions(const Arguments& args, bool allowJson, bool allowDi
   return options;
 }
 
-bool openOrReport(const std::u16string& file, SfxApp& app, ArchiveKind& kind) {
-  std::string error;
-  if (openArchiveInput(file, app, kind, error)) return true;
-  printErr("zsfx: " + error + "\n");
-  return false;
-}
+// What every reading command starts with: its options parsed, the terminal observer
+// registered for the command's lifetime, and FILE opened on its first member header.
+struct ReadCommand {
+  explicit ReadCommand(bool showProgress) : observer(showProgress), registration(observer) {}
+
+  // False, after telling the user why, when the command cannot start (exit EXIT_USAGE).
+  bool start(const Arguments& args, bool allowJson, bool allowDirectory) {
+    options = parseReadOptions(args, allowJson, allowDirectory);
+    if (!options.ok) return false;
+    std::string error;
+    if (openArchiveInput(options.file, app, kind, error)) return true;
+    printErr("zsfx: " + error + "\n");
+    return false;
+  }
+
+  ReadOptions options;
+  TerminalObserver observer;
+  ScopedRunObserver registration;
+  SfxApp app;
+  ArchiveKind kind = ArchiveKind::plainLzh;
+};
 
 std::string methodText(const uint8_t method[5]) {
   std::string text;
@@ -81,105 +100,50 @@ std::string crcText(const LzhHeader& header) {
   return text;
 }
 
-// The member walk without extraction: the next header is always at member start + packed
-// size, the packed size taken as unsigned.
-bool skipPackedData(SfxApp& app, int64_t memberStart, const LzhHeader& header) {
-  return app.archiveFile->seek(memberStart + static_cast<int64_t>(header.packedSize), platform::SEEK_FROM_BEGIN);
-}
-
 }  // namespace
 
 int runList(const Arguments& args) {
-  const ReadOptions options = parseReadOptions(args, true, false);
-  if (!options.ok) return EXIT_USAGE;
-  TerminalObserver observer(false);
-  g_runObserver = &observer;
-  SfxApp app;
-  ArchiveKind kind;
-  if (!openOrReport(options.file, app, kind)) return EXIT_USAGE;
+  ReadCommand command(false);
+  if (!command.start(args, true, false)) return EXIT_USAGE;
+  const bool json = command.options.json;
 
   LzhHeader header;
   bool first = true;
-  if (options.json) printOut("[");
-  while (readHeader(app, header)) {
-    const int64_t start = app.archiveFile->tell();
-    const std::string path = toUtf8(header.path.c_str());
-    if (options.json) {
-      printOut(std::string(first ? "\n" : ",\n") + "  {\"method\": " + jsonString(methodText(header.method)) +
-               ", \"original_size\": " + std::to_string(header.originalSize) +
-               ", \"packed_size\": " + std::to_string(header.packedSize) + ", \"crc16\": " +
-               (header.hasCrc ? std::to_string(header.crc) : "null") + ", \"time\": " +
-               jsonString(isoUtcTime(header.time)) + ", \"unix_time\": " + std::to_string(header.time) +
-               ", \"level\": " + std::to_string(header.level) + ", \"path\": " + jsonString(path) + "}");
+  if (json) printOut("[");
+  forEachMember(command.app, header, [&](const LzhHeader& member) {
+    const std::string path = toUtf8(member.path.c_str());
+    if (json) {
+      printOut(std::string(first ? "\n" : ",\n") + "  {\"method\": " + jsonString(methodText(member.method)) +
+               ", \"original_size\": " + std::to_string(member.originalSize) +
+               ", \"packed_size\": " + std::to_string(member.packedSize) + ", \"crc16\": " +
+               (member.hasCrc ? std::to_string(member.crc) : "null") + ", \"time\": " +
+               jsonString(isoUtcTime(member.time)) + ", \"unix_time\": " + std::to_string(member.time) +
+               ", \"level\": " + std::to_string(member.level) + ", \"path\": " + jsonString(path) + "}");
     } else {
       char line[128];
-      std::snprintf(line, sizeof line, "%s %10u %10u %s %s ", methodText(header.method).c_str(), header.originalSize,
-                    header.packedSize, crcText(header).c_str(), isoUtcTime(header.time).c_str());
+      std::snprintf(line, sizeof line, "%s %10u %10u %s %s ", methodText(member.method).c_str(), member.originalSize,
+                    member.packedSize, crcText(member).c_str(), isoUtcTime(member.time).c_str());
       printOut(line + path + "\n");
     }
     first = false;
-    if (!skipPackedData(app, start, header)) break;
-  }
-  if (options.json) printOut(first ? "]\n" : "\n]\n");
-  return observer.sawFailure() ? EXIT_MEMBER_FAILED : EXIT_OK;
+    return true;
+  });
+  if (json) printOut(first ? "]\n" : "\n]\n");
+  return command.observer.sawFailure() ? EXIT_MEMBER_FAILED : EXIT_OK;
 }
 
 int runTest(const Arguments& args) {
-  const ReadOptions options = parseReadOptions(args, false, false);
-  if (!options.ok) return EXIT_USAGE;
-  TerminalObserver observer(stderrIsTerminal());
-  g_runObserver = &observer;
-  SfxApp app;
-  ArchiveKind kind;
-  if (!openOrReport(options.file, app, kind)) return EXIT_USAGE;
-
-  // Decoded bytes go to the null device: the decoder and the CRC run exactly as in a real
-  // extraction, nothing is written.
-#ifdef _WIN32
-  const char16_t* nullDevice = u"NUL";
-#else
-  const char16_t* nullDevice = u"/dev/null";
-#endif
-  FileObject sink;
-  sink.open(nullDevice, platform::GENERIC_WRITE_ACCESS, 0, platform::DISPOSITION_CREATE_ALWAYS,
-            platform::ATTRIBUTE_NORMAL);
-  if (!sink.isOpen()) {
+  ReadCommand command(platform::stderrIsTerminal());
+  if (!command.start(args, false, false)) return EXIT_USAGE;
+  MemberTestReport report;
+  if (!testMembers(command.app, report)) {
     printErr("zsfx: cannot open the null device\n");
     return EXIT_USAGE;
   }
-
-  buildCrcTable();
-  g_totalBytes = sumOriginalSizes(app);
-  uint32_t tested = 0, skipped = 0, failed = 0;
-  LzhHeader header;
-  while (readHeader(app, header)) {
-    const int64_t start = app.archiveFile->tell();
-    observer.memberAnnounced(header.path.c_str());
-    const int method = findMethodNumber(header.method);
-    if (method < 0) {
-      ++skipped;
-    } else if (method != METHOD_DIRECTORY) {
-      const DecodeResult result =
-          decodeMember(app, &sink, header.originalSize, header.packedSize, header.path, method);
-      ++tested;
-      if (result.status == DecodeStatus::writeFailed) {
-        observer.showSystemError(result.systemError, BOX_WARNING);
-        ++failed;
-      } else if (result.status != DecodeStatus::ok || (header.hasCrc && result.crc != header.crc)) {
-        observer.showMessage(corruptedFileText(header.path).c_str(), MessageKind::warning);
-        ++failed;
-      }
-    }
-    g_doneBytes += header.originalSize;
-    if (!skipPackedData(app, start, header)) break;
-  }
-  observer.runEnded(false);
-  sink.close();
-  const bool rejected = observer.sawRejectedHeader();
-  printErr(std::to_string(tested) + " members tested, " + std::to_string(failed) + " failed, " +
-           std::to_string(skipped) + " skipped (unknown method)" + (rejected ? ", a header was rejected" : "") +
-           "\n");
-  return (failed > 0 || rejected) ? EXIT_MEMBER_FAILED : EXIT_OK;
+  printErr(std::to_string(report.tested) + " members tested, " + std::to_string(report.failed) + " failed, " +
+           std::to_string(report.skipped) + " skipped (unknown method)" +
+           (report.rejected ? ", a header was rejected" : "") + "\n");
+  return report.passed() ? EXIT_OK : EXIT_MEMBER_FAILED;
 }
 
 namespace {
@@ -197,13 +161,10 @@ bool enterDestination(const std::u16string& dir) {
 }  // namespace
 
 int runExtract(const Arguments& args) {
-  const ReadOptions options = parseReadOptions(args, false, true);
-  if (!options.ok) return EXIT_USAGE;
-  TerminalObserver observer(stderrIsTerminal());
-  g_runObserver = &observer;
-  SfxApp app;
-  ArchiveKind kind;
-  if (!openOrReport(options.file, app, kind)) return EXIT_USAGE;
+  ReadCommand command(platform::stderrIsTerminal());
+  if (!command.start(args, false, true)) return EXIT_USAGE;
+  const ReadOptions& options = command.options;
+  SfxApp& app = command.app;
 
   if (!options.directory.empty() && !enterDestination(options.directory)) {
     printErr("zsfx: " + toUtf8(options.directory) + ": フォルダを作成できません\n");
@@ -220,7 +181,7 @@ int runExtract(const Arguments& args) {
     printErr("zsfx: aborted\n");
     return EXIT_MEMBER_FAILED;
   }
-  return (app.errorFlag || observer.sawFailure()) ? EXIT_MEMBER_FAILED : EXIT_OK;
+  return (app.errorFlag || command.observer.sawFailure()) ? EXIT_MEMBER_FAILED : EXIT_OK;
 }
 
 namespace {
@@ -235,18 +196,13 @@ std::string optionText(uint8_t option) {
 }  // namespace
 
 int runSettings(const Arguments& args) {
-  const ReadOptions options = parseReadOptions(args, false, false);
-  if (!options.ok) return EXIT_USAGE;
-  TerminalObserver observer(false);
-  g_runObserver = &observer;
-  SfxApp app;
-  ArchiveKind kind;
-  if (!openOrReport(options.file, app, kind)) return EXIT_USAGE;
-  if (kind != ArchiveKind::selfExtracting) {
-    printErr("zsfx: " + toUtf8(options.file) + ": a plain LZH archive has no settings block\n");
+  ReadCommand command(false);
+  if (!command.start(args, false, false)) return EXIT_USAGE;
+  if (command.kind != ArchiveKind::selfExtracting) {
+    printErr("zsfx: " + toUtf8(command.options.file) + ": a plain LZH archive has no settings block\n");
     return EXIT_USAGE;
   }
-  const SfxSettings& s = app.settings;
+  const SfxSettings& s = command.app.settings;
   printOut("complete: " + std::to_string(s.complete) + "\n");
   printOut("title: " + toUtf8(s.title.c_str()) + "\n");
   printOut("destination: " + toUtf8(s.destination.c_str()) + "\n");

@@ -5,16 +5,6 @@
 #include "platform/platform.h"
 #include "tools/zsfx/text.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
-
-bool stderrIsTerminal() { return isatty(fileno(stderr)) != 0; }
-
 TerminalObserver::TerminalObserver(bool showProgress) : showProgress_(showProgress) {}
 
 TerminalObserver::~TerminalObserver() { clearProgressLine(); }
@@ -39,10 +29,9 @@ void TerminalObserver::progressPercent(uint32_t percent) {
   progressDrawn_ = true;
 }
 
-void TerminalObserver::showMessage(const char16_t* text, MessageKind kind) {
+void TerminalObserver::showMessage(const char16_t* text, MessageKind /*kind*/) {
   clearProgressLine();
   ++failures_;
-  if (kind == MessageKind::unknownHeader) rejectedHeader_ = true;
   printErr("zsfx: " + toUtf8(text) + "\n");
 }
 

@@ -21,8 +21,6 @@ class TerminalObserver : public RunObserver {
 
   // A message or a system error was shown: something failed.
   bool sawFailure() const { return failures_ > 0; }
-  // The header reader rejected a header ("Unknown header").
-  bool sawRejectedHeader() const { return rejectedHeader_; }
   const std::string& currentMember() const { return currentMember_; }
 
  private:
@@ -30,10 +28,6 @@ class TerminalObserver : public RunObserver {
 
   bool showProgress_;
   bool progressDrawn_ = false;
-  bool rejectedHeader_ = false;
   int failures_ = 0;
   std::string currentMember_;
 };
-
-// Whether stderr is an interactive terminal.
-bool stderrIsTerminal();

@@ -1,0 +1,23 @@
+#include "core/member_walk.h"
+
+#include "platform/platform.h"
+
+bool seekPastMember(SfxApp& app, int64_t memberStart, const LzhHeader& header) {
+  return app.archiveFile->seek(memberStart + static_cast<int64_t>(header.packedSize), platform::SEEK_FROM_BEGIN);
+}
+
+uint32_t sumOriginalSizes(SfxApp& app) {
+  if (app.archiveFile == nullptr) return 0;
+  const int64_t resume = app.archiveFile->tell();
+  uint32_t total = 0;
+  LzhHeader header;
+  forEachMember(
+      app, header,
+      [&](const LzhHeader& member) {
+        total += member.originalSize;
+        return true;
+      },
+      HeaderRejections::quiet);
+  app.archiveFile->seek(resume, platform::SEEK_FROM_BEGIN);
+  return total;
+}
