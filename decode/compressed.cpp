@@ -1,38 +1,14 @@
-// decodeCompressed: the file-level entry of the compressing methods. Reads the member's
-// packed data into memory (in one read when memory allows), decodes it, and sends each
-// flushed block to the output file, the progress bar and the abort check.
+// decodeFromSource: a compressed member whose packed bytes come from a byte source. Reads
+// them into memory (in one read when memory allows), then decodes.
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <new>
 
-#include "decode/frame_internal.h"
 #include "decode/lz_decoder.h"
 #include "platform/platform.h"
 
 namespace {
-
-class MemberOutput : public DecodeSink {
- public:
-  explicit MemberOutput(FileObject* file) : file_(file) {}
-
-  // `zsfx test` passes no file: the bytes only go into the CRC.
-  bool write(const uint8_t* bytes, size_t count) override {
-    if (file_ == nullptr || !file_->isOpen()) return true;
-    if (file_->write(bytes, static_cast<uint32_t>(count))) return true;
-    error_ = platform::lastError();
-    return false;
-  }
-  uint32_t systemError() const override { return error_; }
-  bool keepGoing(uint64_t produced) override {
-    reportProgress(static_cast<uint32_t>(produced));
-    return g_runFlag.load(std::memory_order_relaxed) != 0;
-  }
-
- private:
-  FileObject* file_;
-  uint32_t error_ = 0;
-};
 
 // The whole packed data, unless the available physical memory is smaller; then a buffer of
 // that size refilled as decoding goes, or 16 KiB when even that cannot be had.
@@ -53,10 +29,10 @@ std::unique_ptr<uint8_t[]> allocateInputBuffer(uint32_t packedSize, size_t& size
 
 }  // namespace
 
-DecodeResult decodeCompressed(const CompressedMemberJob& job) {
+DecodeResult decodeFromSource(int methodNumber, ByteSource& source, uint32_t packedSize, uint32_t originalSize,
+                              DecodeSink& sink) {
   size_t bufferSize = 0;
-  std::unique_ptr<uint8_t[]> buffer = allocateInputBuffer(job.packedSize, bufferSize);
-  PackedInput input(job.input, job.packedSize, buffer.get(), bufferSize);
-  MemberOutput output(job.output);
-  return decodeMethod(job.methodNumber, input, job.originalSize, output);
+  std::unique_ptr<uint8_t[]> buffer = allocateInputBuffer(packedSize, bufferSize);
+  PackedInput input(&source, packedSize, buffer.get(), bufferSize);
+  return decodeMethod(methodNumber, input, originalSize, sink);
 }

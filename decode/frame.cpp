@@ -7,6 +7,7 @@
 #include "core/app.h"
 #include "core/run_observer.h"
 #include "decode/frame_internal.h"
+#include "decode/lz_decoder.h"
 #include "platform/platform.h"
 
 namespace {
@@ -15,9 +16,15 @@ namespace {
 // after each one.
 constexpr uint32_t kStoredChunk = 2048;
 
-DecodeResult copyStored(SfxApp& app, FileObject* output, uint32_t size) {
+DecodeResult copyStored(SfxApp& app, FileObject* output, uint32_t size, uint32_t packedSize) {
   DecodeResult result;
   if (output == nullptr || size == 0) return result;
+  // Stored bytes are the packed data itself: more of them than the member holds would be
+  // copied from whatever follows it in the archive.
+  if (size > packedSize) {
+    result.status = DecodeStatus::damaged;
+    return result;
+  }
   uint8_t buffer[kStoredChunk];
   uint32_t done = 0;
   while (size > 0) {
@@ -44,7 +51,47 @@ DecodeResult copyStored(SfxApp& app, FileObject* output, uint32_t size) {
   return result;
 }
 
+// The decoders' output: the member's file, the progress bar and the abort button.
+class MemberOutput : public DecodeSink {
+ public:
+  explicit MemberOutput(FileObject* file) : file_(file) {}
+
+  // `zsfx test` passes no file: the bytes only go into the CRC.
+  bool write(const uint8_t* bytes, size_t count) override {
+    if (file_ == nullptr || !file_->isOpen()) return true;
+    if (file_->write(bytes, static_cast<uint32_t>(count))) return true;
+    error_ = platform::lastError();
+    return false;
+  }
+  uint32_t systemError() const override { return error_; }
+  bool keepGoing(uint64_t produced) override {
+    reportProgress(static_cast<uint32_t>(produced));
+    return g_runFlag.load(std::memory_order_relaxed) != 0;
+  }
+
+ private:
+  FileObject* file_;
+  uint32_t error_ = 0;
+};
+
 }  // namespace
+
+int64_t ArchiveSource::read(uint8_t* buffer, size_t count) {
+  // FileObject::read takes 32-bit counts; a larger request is served in pieces.
+  const uint32_t piece = static_cast<uint32_t>(count < (size_t{1} << 30) ? count : size_t{1} << 30);
+  return file_.read(piece, buffer);
+}
+
+DecodeResult decodeCompressed(const CompressedMemberJob& job) {
+  MemberOutput output(job.output);
+  if (job.input == nullptr) {
+    DecodeResult result;
+    result.status = DecodeStatus::damaged;
+    return result;
+  }
+  ArchiveSource source(*job.input);
+  return decodeFromSource(job.methodNumber, source, job.packedSize, job.originalSize, output);
+}
 
 uint64_t g_totalBytes = 0;
 uint64_t g_doneBytes = 0;
@@ -81,8 +128,8 @@ DecodeResult decodeMember(SfxApp& app, FileObject* output, uint32_t originalSize
                           const WideString& path, int methodNumber) {
   // Recorded first, so that an abort can remove the partial file.
   app.currentOutputPath.assign(path);
-  if (methodNumber == METHOD_LH0 || methodNumber == METHOD_LZ4) return copyStored(app, output, originalSize);
-  if (methodNumber >= 1 && methodNumber <= 9) {
+  if (methodNumber == METHOD_LH0 || methodNumber == METHOD_LZ4) return copyStored(app, output, originalSize, packedSize);
+  if (isCompressedMethod(methodNumber)) {
     const CompressedMemberJob job{app.archiveFile.get(), output, originalSize, packedSize, methodNumber};
     return decodeCompressed(job);
   }

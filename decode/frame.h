@@ -1,5 +1,7 @@
-// The decoder frame: method list, CRC-16, stored copy, progress and abort state, and the
-// entry point that turns one member's packed data into its bytes.
+// The decoder frame: CRC-16, stored copy, progress and abort state, and the entry point that
+// turns one member's packed data into its bytes. It is the one bridge between the run (core:
+// the application object, its files) and the decoders, which see only a byte source and a
+// sink.
 #pragma once
 
 #include <atomic>
@@ -9,33 +11,10 @@
 #include "core/file_object.h"
 #include "core/wide_string.h"
 #include "decode/crc16.h"
+#include "decode/decode_status.h"
+#include "decode/method_list.h"
 
 struct SfxApp;
-
-// Method numbers are positions in this list; the comparison covers exactly 5 bytes.
-inline constexpr int METHOD_COUNT = 12;
-inline constexpr char METHOD_IDS[METHOD_COUNT][6] = {
-    "-lh0-", "-lh1-", "-lh2-", "-lh3-", "-lh4-", "-lh5-",
-    "-lh6-", "-lh7-", "-lzs-", "-lz5-", "-lz4-", "-lhd-"};
-inline constexpr int METHOD_LH0 = 0;
-inline constexpr int METHOD_LZ4 = 10;
-inline constexpr int METHOD_DIRECTORY = 11;
-
-// The method number of a 5-byte identifier, or -1 when it is not in the list.
-int findMethodNumber(const uint8_t id[5]);
-
-enum class DecodeStatus : uint8_t {
-  ok,           // all bytes produced; judge them by the CRC
-  damaged,      // the packed data cannot be valid (or ended early): the member is corrupted
-  writeFailed,  // writing the output failed; systemError holds the platform's code
-  aborted,      // g_runFlag was cleared
-};
-
-struct DecodeResult {
-  uint16_t crc = 0;  // CRC-16 of the bytes written
-  DecodeStatus status = DecodeStatus::ok;
-  uint32_t systemError = 0;
-};
 
 // Decodes one member from app's archive file (positioned on its packed data) into output.
 // Stores path as app.currentOutputPath first. methodNumber is 0 to 10.

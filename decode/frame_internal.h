@@ -1,11 +1,22 @@
 // The boundary between the decoder frame (stored copy, CRC, progress) and the decoders of
-// the compressing methods 1 to 9.
+// the compressing methods 1 to 9: core's files adapted to what the decoders read and write.
 #pragma once
 
 #include <cstdint>
 
 #include "core/file_object.h"
+#include "decode/byte_source.h"
 #include "decode/frame.h"
+
+// The archive file as the decoders' byte source.
+class ArchiveSource : public ByteSource {
+ public:
+  explicit ArchiveSource(FileObject& file) : file_(file) {}
+  int64_t read(uint8_t* buffer, size_t count) override;
+
+ private:
+  FileObject& file_;
+};
 
 struct CompressedMemberJob {
   FileObject* input;   // the archive, positioned on the member's packed data

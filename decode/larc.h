@@ -40,7 +40,7 @@ class Lz5Codec {
   static constexpr uint32_t kLengthBias = 253;
   static constexpr uint32_t kMaxMatch = 18;
 
-  // The window contents before the first byte: offsets 0-17 spaces, then thirteen copies of
+  // The window contents before the first byte: offsets 0-17 zeros, then thirteen copies of
   // each byte value, the bytes 0-255 ascending and descending, 128 zeros and 110 spaces.
   static void fillInitialWindow(uint8_t* window /* 4096 bytes */);
 

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <memory>
 #include <type_traits>
-#include <vector>
 
 #include "decode/crc16.h"
 #include "decode/match_copy.h"
@@ -23,26 +22,34 @@ namespace {
 // only the size of the writes differs.
 class OutputWindow {
  public:
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+  // Fuzzing: a small block, so that short inputs already reach the slide of the history and
+  // each input allocates little (the sanitizer's allocator maps large blocks afresh).
+  static constexpr size_t kBlockBytes = 16 * 1024;
+#else
   // Output block between slides: large enough that sliding the history (up to 64 KiB) is
   // cheap, small enough to stay in the L2 cache until the CRC has read it.
   static constexpr size_t kBlockBytes = 256 * 1024;
+#endif
   // Beyond the block end: the longest match (287) plus the overrun of 8-byte copies.
   static constexpr size_t kSlackBytes = 512;
 
+  // Only the history starts with known bytes: block and slack are written before they are
+  // read, so they are left as allocated.
   OutputWindow(unsigned dictionaryBits, DecodeSink& sink)
       : windowBytes_(size_t{1} << dictionaryBits),
-        buffer_(windowBytes_ + kBlockBytes + kSlackBytes),
+        buffer_(new uint8_t[windowBytes_ + kBlockBytes + kSlackBytes]),
         sink_(sink) {
-    std::memset(buffer_.data(), 0x20, windowBytes_);
-    cursor_ = buffer_.data() + windowBytes_;
+    std::memset(buffer_.get(), 0x20, windowBytes_);
+    cursor_ = buffer_.get() + windowBytes_;
     flushed_ = cursor_;
   }
 
-  uint8_t* history() { return buffer_.data(); }
+  uint8_t* history() { return buffer_.get(); }
   uint8_t* cursor() const { return cursor_; }
   void setCursor(uint8_t* p) { cursor_ = p; }
   // Items may start while the cursor is below this; the slack holds the last one.
-  uint8_t* blockEnd() { return buffer_.data() + windowBytes_ + kBlockBytes; }
+  uint8_t* blockEnd() { return buffer_.get() + windowBytes_ + kBlockBytes; }
   uint16_t crc() const { return crc_; }
 
   // CRC and write everything after the last flush; then, when the block is full, move the
@@ -55,8 +62,8 @@ class OutputWindow {
     }
     flushed_ = cursor_;
     if (cursor_ >= blockEnd()) {
-      std::memmove(buffer_.data(), cursor_ - windowBytes_, windowBytes_);
-      cursor_ = buffer_.data() + windowBytes_;
+      std::memmove(buffer_.get(), cursor_ - windowBytes_, windowBytes_);
+      cursor_ = buffer_.get() + windowBytes_;
       flushed_ = cursor_;
     }
     return true;
@@ -64,7 +71,7 @@ class OutputWindow {
 
  private:
   size_t windowBytes_;
-  std::vector<uint8_t> buffer_;
+  std::unique_ptr<uint8_t[]> buffer_;
   DecodeSink& sink_;
   uint8_t* cursor_;
   uint8_t* flushed_;
@@ -89,6 +96,12 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
     // tree by and what the LArc methods turn positions into distances with.
     const uint32_t countBase = static_cast<uint32_t>(produced) - static_cast<uint32_t>(out - window.history());
     while (out < stop) {
+      // The packed data ran out (or the archive ended inside it): stop before inventing
+      // more output from 0 bits.
+      if (in.failed()) [[unlikely]] {
+        result.status = DecodeStatus::damaged;
+        return result;
+      }
       // -lh4- to -lh7- run their hot loop with the bit state in registers; the item-by-item
       // path below reads their block headers and the last bytes of the packed data.
       if constexpr (std::is_same_v<Codec, StaticHuffmanCodec>) {
@@ -140,8 +153,9 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
       return result;
     }
   }
-  // The member was decoded from bytes that the archive did not hold in full.
-  if (in.sourceFailed()) result.status = DecodeStatus::damaged;
+  // The member was decoded from bytes that the archive did not hold in full, or its last
+  // items read further past the packed data than a valid stream's look-ahead does.
+  if (in.failed() || in.consumedPastSlack()) result.status = DecodeStatus::damaged;
   result.crc = window.crc();
   return result;
 }
@@ -149,7 +163,14 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
 template <class Codec, class... Args>
 DecodeResult run(unsigned dictionaryBits, PackedInput& input, uint32_t originalSize, DecodeSink& sink,
                  Args... args) {
-  auto codec = std::make_unique<Codec>(args...);
+  // Default-initialised: every codec builds its tables before it reads them, so clearing
+  // tens of KiB for each member would be wasted.
+  std::unique_ptr<Codec> codec;
+  if constexpr (sizeof...(Args) == 0) {
+    codec = std::make_unique_for_overwrite<Codec>();
+  } else {
+    codec = std::make_unique<Codec>(args...);
+  }
   OutputWindow window(dictionaryBits, sink);
   if constexpr (std::is_same_v<Codec, Lz5Codec>) Lz5Codec::fillInitialWindow(window.history());
   return decodeWith(*codec, input, window, dictionaryBits, originalSize, sink);
@@ -158,27 +179,43 @@ DecodeResult run(unsigned dictionaryBits, PackedInput& input, uint32_t originalS
 }  // namespace
 
 unsigned dictionaryBitsOf(int methodNumber) {
-  static constexpr unsigned kBits[] = {0, 12, 13, 13, 12, 13, 15, 16, 11, 12};
-  return methodNumber >= 1 && methodNumber <= 9 ? kBits[methodNumber] : 0;
+  switch (methodNumber) {
+    case METHOD_LZS:
+      return 11;
+    case METHOD_LH1:
+    case METHOD_LH4:
+    case METHOD_LZ5:
+      return 12;
+    case METHOD_LH2:
+    case METHOD_LH3:
+    case METHOD_LH5:
+      return 13;
+    case METHOD_LH6:
+      return 15;
+    case METHOD_LH7:
+      return 16;
+    default:
+      return 0;
+  }
 }
 
 DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint32_t originalSize, DecodeSink& sink) {
   const unsigned bits = dictionaryBitsOf(methodNumber);
   switch (methodNumber) {
-    case 1:
+    case METHOD_LH1:
       return run<Lh1Codec>(bits, input, originalSize, sink);
-    case 2:
+    case METHOD_LH2:
       return run<Lh2Codec>(bits, input, originalSize, sink);
-    case 3:
+    case METHOD_LH3:
       return run<Lh3Codec>(bits, input, originalSize, sink);
-    case 4:
-    case 5:
-    case 6:
-    case 7:
+    case METHOD_LH4:
+    case METHOD_LH5:
+    case METHOD_LH6:
+    case METHOD_LH7:
       return run<StaticHuffmanCodec>(bits, input, originalSize, sink, bits);
-    case 8:
+    case METHOD_LZS:
       return run<LzsCodec>(bits, input, originalSize, sink);
-    case 9:
+    case METHOD_LZ5:
       return run<Lz5Codec>(bits, input, originalSize, sink);
     default: {
       DecodeResult result;

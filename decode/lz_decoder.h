@@ -1,13 +1,15 @@
 // Decoding one member of the compressing methods 1 to 9 from packed bytes to output blocks.
-// The file-level entry (decodeCompressed) wraps this; tests, fuzz targets and benchmarks
-// call it directly on memory.
+// The frame's file-level entry (decodeCompressed) reaches it through decodeFromSource; tests,
+// fuzz targets and benchmarks call decodeMethod directly on memory.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "decode/bit_input.h"
-#include "decode/frame.h"
+#include "decode/byte_source.h"
+#include "decode/decode_status.h"
+#include "decode/method_list.h"
 
 // Receives the decoded bytes in blocks, in order. The decoder folds the same blocks into the
 // CRC-16 itself.
@@ -29,3 +31,8 @@ unsigned dictionaryBitsOf(int methodNumber);
 // when the packed data cannot be valid (a code that cannot be decoded, or a match running
 // past the original size) or could not be read in full.
 DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint32_t originalSize, DecodeSink& sink);
+
+// decodeMethod on the packedSize bytes that source delivers, read into memory first (in one
+// piece when memory allows, else through a smaller buffer refilled as decoding goes).
+DecodeResult decodeFromSource(int methodNumber, ByteSource& source, uint32_t packedSize, uint32_t originalSize,
+                              DecodeSink& sink);

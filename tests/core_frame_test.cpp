@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,12 +39,16 @@ class Frame : public ::testing::Test {
 
   // Copies a stored member of the given bytes (archive holding them plus extra) into "out".
   DecodeResult store(const Bytes& archive, uint32_t size, int method = METHOD_LH0) {
+    return decode(archive, size, size, method);
+  }
+  // Decodes a member whose packed data starts the archive into "out".
+  DecodeResult decode(const Bytes& archive, uint32_t originalSize, uint32_t packedSize, int method) {
     app.archiveFile = openBytes(scratch, "archive", archive);
     output = std::make_unique<FileObject>();
     output->open((scratch.path() / "out").u16string().c_str(), platform::GENERIC_WRITE_ACCESS, 0,
                  platform::DISPOSITION_CREATE_ALWAYS, platform::ATTRIBUTE_NORMAL);
     const WideString path(u"out");
-    DecodeResult result = decodeMember(app, output.get(), size, size, path, method);
+    DecodeResult result = decodeMember(app, output.get(), originalSize, packedSize, path, method);
     output->close();
     return result;
   }
@@ -175,4 +181,26 @@ TEST_F(Frame, NoOutputOrNoBytesGivesAnEmptyResult) {
   EXPECT_EQ(result.status, DecodeStatus::ok);
   EXPECT_EQ(result.crc, 0);
   EXPECT_EQ(app.archiveFile->tell(), 0);
+}
+
+// A header may claim any original size. Past the member's packed data the decoders read at
+// most 8 bytes' worth of 0 bits, and an archive that ends inside the packed data fails at
+// the short read: a 16-byte member claiming 0xF0000000 bytes fails at once, with almost
+// nothing written, for every method. Zeros are what a decoder sees past the end anyway.
+TEST_F(Frame, ClaimedSizeBeyondThePackedDataFailsAtOnce) {
+  for (int method = METHOD_LH0; method <= METHOD_LZ4; ++method) {
+    for (size_t held : {size_t{16}, size_t{8}}) {  // of the 16 packed bytes the header claims
+      const auto start = std::chrono::steady_clock::now();
+      const DecodeResult result = decode(Bytes(held, 0), 0xF0000000u, 16, method);
+      const auto elapsed = std::chrono::steady_clock::now() - start;
+      const auto written = std::filesystem::file_size(scratch.path() / "out");
+      EXPECT_EQ(result.status, DecodeStatus::damaged) << METHOD_IDS[method] << " holding " << held;
+      EXPECT_LT(elapsed, std::chrono::seconds(1)) << METHOD_IDS[method] << " holding " << held;
+      EXPECT_LT(written, 1u << 20) << METHOD_IDS[method] << " holding " << held;
+      // Nothing is decoded from an archive that cannot deliver the packed data.
+      if (held < 16) {
+        EXPECT_EQ(written, 0u) << METHOD_IDS[method];
+      }
+    }
+  }
 }

@@ -60,7 +60,8 @@ TEST_F(DecodeFromFile, BufferSmallerThanThePackedDataIsRefilled) {
         ArchiveFile archive(path);
         ASSERT_TRUE(archive.file.seek(static_cast<int64_t>(m.dataOffset), platform::SEEK_FROM_BEGIN));
         std::vector<uint8_t> buffer(capacity);
-        PackedInput input(&archive.file, m.packedSize, buffer.data(), capacity);
+        ArchiveSource source(archive.file);
+        PackedInput input(&source, m.packedSize, buffer.data(), capacity);
         Collect sink;
         const DecodeResult r = decodeMethod(number, input, m.originalSize, sink);
         EXPECT_EQ(r.status, DecodeStatus::ok) << path << " " << m.name << " buffer " << capacity;

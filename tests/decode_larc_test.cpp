@@ -17,7 +17,7 @@ TEST(Lz5, FlagBitOneIsALiteralByte) {
 }
 
 // A match names a window position; the source is that position plus 18. Before anything is
-// written the window holds: spaces (0-17), thirteen copies of each byte value (18-3345), the
+// written the window holds: zeros (0-17), thirteen copies of each byte value (18-3345), the
 // bytes 0-255 ascending (3346-3601) and descending (3602-3857), 128 zeros and 110 spaces.
 TEST(Lz5, MatchesReadTheInitialWindowPattern) {
   struct Case {
@@ -32,7 +32,6 @@ TEST(Lz5, MatchesReadTheInitialWindowPattern) {
       {3602 - 18, {255, 254, 253}},         // descending bytes
       {3840, {0, 0, 0}},                    // offset 3858: the zeros
       {3968, {' ', ' ', ' '}},              // offset 3986: the closing spaces
-      {4095, {' ', 0, 0}},                  // offset 17 (wrapped): the last leading space
   };
   for (const Case& c : cases) {
     // Flag byte 0xFE: the first item is a match (length 3), the second a literal.
@@ -81,6 +80,31 @@ TEST(Lzs, MatchesCopyFromPositionPlus17) {
   back.bit(true).bits('x', 8).bit(true).bits('y', 8).bit(true).bits('z', 8);
   back.bit(false).bits(2048 - 17, 11).bits(0, 4);
   EXPECT_EQ(bytesAsText(decodeInMemory(kLzs, back.bytes(), 5).bytes), "xyzxy");
+}
+
+// The bytes before the -lz5- pattern are zeros, as LArc and LHA for DOS hold them; -lzs-
+// starts with the spaces of the other methods. Output overwrites the window from offset 0,
+// so these bytes are read by a match from a whole window back, before they are written.
+TEST(LarcStartWindow, FirstBytesAreZerosForLz5AndSpacesForLzs) {
+  for (const std::string prefix : {"", "ab"}) {
+    const unsigned offset = static_cast<unsigned>(prefix.size());
+    const unsigned length = 18 - offset;  // up to the pattern's start
+    BitWriter lz5;
+    lz5.bits((1u << offset) - 1, 8);  // flag bits: the literals, then the match
+    for (const char c : prefix) lz5.bits(static_cast<uint8_t>(c), 8);
+    const unsigned position = offset + 4096 - 18;
+    lz5.bits(position & 0xFF, 8).bits(((position >> 8) << 4) | (length - 3), 8);
+    const auto m = decodeInMemory(kLz5, lz5.bytes(), 18);
+    EXPECT_EQ(m.status, DecodeStatus::ok) << prefix;
+    EXPECT_EQ(bytesAsText(m.bytes), prefix + std::string(length, '\0')) << prefix;
+
+    BitWriter lzs;
+    for (const char c : prefix) lzs.bit(true).bits(static_cast<uint8_t>(c), 8);
+    lzs.bit(false).bits(offset + 2048 - 17, 11).bits(length - 1 - 2, 4);
+    const auto s = decodeInMemory(kLzs, lzs.bytes(), 17);
+    EXPECT_EQ(s.status, DecodeStatus::ok) << prefix;
+    EXPECT_EQ(bytesAsText(s.bytes), prefix + std::string(length - 1, ' ')) << prefix;
+  }
 }
 
 TEST(LarcCorruption, MatchPastTheOriginalSize) {

@@ -44,14 +44,19 @@ TEST(StaticBlocks, BlockSizeZeroMeans65536Symbols) {
   EXPECT_EQ(m.bytes.back(), 'b');
 }
 
-TEST(StaticBlocks, PackedDataThatEndsEarlyContinuesWithZeroBits) {
-  // After two 'Z' the next block header is read from 0 bits: a 65536-symbol block whose
-  // single symbol is the byte 0.
+TEST(StaticBlocks, PackedDataThatEndsEarlyContinuesWithZeroBitsForEightBytesOnly) {
+  // After two 'Z' (a 52-bit header in 7 bytes) the next block header is read from 0 bits,
+  // 48 of them past the end: a 65536-symbol block whose single symbol is the byte 0, which
+  // takes no bits.
   BitWriter w;
   singleSymbolBlock(w, 2, 'Z', 4);
   const DecodedMember m = decodeInMemory(kLh5, w.bytes(), 4);
   EXPECT_EQ(m.status, DecodeStatus::ok);
   EXPECT_EQ(m.bytes, (std::vector<uint8_t>{'Z', 'Z', 0, 0}));
+  // Using up that block too: still within the 64 bits of slack.
+  EXPECT_EQ(decodeInMemory(kLh5, w.bytes(), 2 + 65536).status, DecodeStatus::ok);
+  // One more block header would take the 0 bits past the end to 100: damaged.
+  EXPECT_EQ(decodeInMemory(kLh5, w.bytes(), 2 + 65536 + 1).status, DecodeStatus::damaged);
 }
 
 TEST(StaticBlocks, MatchesReadTheInitialSpacesBeforeAnythingIsWritten) {
