@@ -17,6 +17,9 @@ bool isClimbing(const char16_t* part, uint32_t n) {
   return n == 2 && part[0] == u'.' && part[1] == u'.';
 }
 
+// "." names the folder it stands in: dropping it changes nothing that is written.
+bool isCurrentFolder(const char16_t* part, uint32_t n) { return n == 1 && part[0] == u'.'; }
+
 // Windows opens a device, not a file, for these names in any folder, whatever the case and
 // whatever follows a dot: CON, PRN, AUX, NUL, COM1-9, LPT1-9 (also with the superscript
 // digits 1 to 3), CONIN$ and CONOUT$. Trailing spaces before the dot do not help either.
@@ -56,9 +59,8 @@ bool isRefusedByWindows(char16_t c) {
 
 // Windows drops trailing dots and spaces from a name ("trail." would be written as
 // "trail", "..." could not be written at all), so they become "_" and every component is
-// written under the name it is shown with. "." keeps its meaning.
+// written under the name it is shown with.
 void replaceTrailingDotsAndSpaces(char16_t* part, uint32_t n) {
-  if (n == 1 && part[0] == u'.') return;
   while (n > 0 && (part[n - 1] == u'.' || part[n - 1] == u' ')) part[--n] = u'_';
 }
 
@@ -67,13 +69,13 @@ void replaceTrailingDotsAndSpaces(char16_t* part, uint32_t n) {
 // A stored path becomes a path below the destination folder:
 // - a "\\?\" or "\\.\" prefix and a drive designation (any character followed by ":" at
 //   the start, as the runtime's path splitter sees it) are dropped;
-// - leading separators, doubled separators and ".." components are dropped ("/" and "\"
-//   both separate), so no component climbs and the result is never rooted;
+// - leading separators, doubled separators, "." and ".." components are dropped ("/" and
+//   "\" both separate), so no component climbs and the result is never rooted;
 // - a component that Windows would open as a device gets a "_" in front;
 // - every code unit a Windows name cannot hold becomes "_" (so ":" can name neither a drive
 //   nor an alternate data stream), then the trailing dots and spaces of each component.
-// "." components stay ("./x" is harmless), as does a trailing separator ("dir/"). The rules
-// are the same on every platform, so zsfx extract writes what the stub writes on Windows.
+// A trailing separator ("dir/", a folder entry) stays. The rules are the same on every
+// platform, so zsfx extract writes what the stub writes on Windows.
 void makeSafeMemberPath(WideString& path) {
   const uint32_t n = path.length();
   if (n == 0) return;
@@ -98,7 +100,7 @@ void makeSafeMemberPath(WideString& path) {
     const char16_t separator = pos < n ? in[pos] : 0;
     if (pos < n) ++pos;
     endsWithSeparator = separator != 0;
-    if (partLength == 0 || isClimbing(in + begin, partLength)) continue;
+    if (partLength == 0 || isCurrentFolder(in + begin, partLength) || isClimbing(in + begin, partLength)) continue;
     if (pendingSeparator != 0) out[length++] = pendingSeparator;
     if (isDeviceName(in + begin, partLength)) out[length++] = u'_';
     const uint32_t partStart = length;
