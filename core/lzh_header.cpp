@@ -223,6 +223,9 @@ HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& heade
   }
 
   header.path.assign(texts.directory.hasText() ? texts.directory.c_str() : u"");
+  // Some archivers (Amiga LHA among them) leave out the directory's final separator; the
+  // directory and the name are two path parts all the same.
+  if (!header.path.isEmpty() && *header.path.charAt(header.path.length() - 1) != u'/') header.path.appendChar(u'/');
   header.path.append(texts.name);
   header.time = level == lzh::LEVEL_2 ? static_cast<int64_t>(static_cast<int32_t>(header.rawTime))
                                       : dosTimeToUnixTime(header.rawTime);

@@ -207,6 +207,38 @@ TEST_F(HeaderReader, DirectoryEntryWithEmptyName) {
   EXPECT_EQ(path(), u"tree/leaf/");
 }
 
+TEST_F(HeaderReader, DirectoryWithoutFinalSeparatorGetsOne) {
+  // Directory headers written without their final separator (ANSI and UTF-16, levels 1
+  // and 2) still name a folder; one that has it, or an empty one, is left alone.
+  struct Case {
+    int level;
+    ExtHeader directory;
+    std::u16string path;
+  };
+  const Case cases[] = {
+      {1, directoryExt("subdir\xFFsubdir2"), u"subdir/subdir2/hello.txt"},
+      {2, directoryExt("subdir\xFFsubdir2"), u"subdir/subdir2/hello.txt"},
+      {1, unicodeDirectoryExt(u"sub\\dir2"), u"sub/dir2/hello.txt"},
+      {2, unicodeDirectoryExt(u"sub\\dir2"), u"sub/dir2/hello.txt"},
+      {2, directoryExt("\x95\x5C"), u"表/hello.txt"},  // ends in a trail byte 0x5C, not a separator
+      {2, directoryExt("done\xFF"), u"done/hello.txt"},
+      {2, directoryExt(""), u"hello.txt"},
+  };
+  for (const Case& c : cases) {
+    Member m = level(c.level, c.level == 1 ? "hello.txt" : "", Bytes{1});
+    m.ext = {c.directory};
+    if (c.level == 2) m.ext.push_back(nameExt("hello.txt"));
+    ASSERT_EQ(readOne(encodeArchive({m})), HeaderOutcome::member);
+    EXPECT_EQ(path(), c.path) << c.level;
+  }
+  // A directory entry with no name ends in the separator too.
+  Member entry = level(2, "", {});
+  entry.method = "-lhd-";
+  entry.ext = {directoryExt("tree\xFFleaf")};
+  ASSERT_EQ(readOne(encodeArchive({entry})), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"tree/leaf/");
+}
+
 TEST_F(HeaderReader, ShiftJisTrailBytesAreNotSeparators) {
   // 表示\ as directory: 0x95 0x5C 0x8E 0xA6 0x5C. The first 0x5C is the trail byte of 表.
   Member m = level(1, "a.txt", Bytes{1});
