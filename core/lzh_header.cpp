@@ -261,6 +261,15 @@ HeaderOutcome readHeader(SfxApp& app, LzhHeader& header, HeaderRejections reject
   }
 }
 
+int32_t findUnixLinkBar(const LzhHeader& header) {
+  if (std::memcmp(header.method, "-lhd-", 5) != 0) return -1;
+  const char16_t* path = header.path.c_str();
+  for (uint32_t i = 0; path[i] != 0; ++i) {
+    if (path[i] == u'|') return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
 int64_t dosTimeToUnixTime(uint32_t dosTime) {
   if (dosTime == 0) return 0;
   static constexpr int32_t kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};

@@ -59,6 +59,13 @@ HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& heade
 // ends where a header would begin, or right after a byte 0, is the end of the archive.
 HeaderOutcome readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejections = HeaderRejections::shown);
 
+// LHa for Unix stores a symbolic link as a directory entry ("-lhd-") named "name|target".
+// Returns the index of that "|" in the stored path, or -1 for any other member. A link is
+// never made: the stub cannot make one on Windows, and a link is the classic way to steer
+// later members out of the destination. It is found on the path as stored, before the name
+// rules turn "|" into something Windows accepts.
+int32_t findUnixLinkBar(const LzhHeader& header);
+
 // MS-DOS date/time (local, date in the high word) to a Unix time, with the runtime's zone.
 int64_t dosTimeToUnixTime(uint32_t dosTime);
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/lzh_test_archive.h"
 #include "support/zsfx_runner.h"
 
 namespace fs = std::filesystem;
@@ -186,3 +187,28 @@ TEST_F(ZsfxCli, TruncatedSelfExtractingFileFailsClearly) {
 }
 
 }  // namespace
+
+TEST_F(ZsfxCli, LinksAreListedWithTheirTargetAndSkippedByTest) {
+  lzhtest::Member link;
+  link.method = "-lhd-";
+  link.name = "a|../x";
+  lzhtest::Member odd;
+  odd.method = "-pm2-";
+  odd.name = "odd.bin";
+  odd.data = lzhtest::bytesOf("zz");
+  lzhtest::Member file;
+  file.name = "a/file.txt";
+  file.data = lzhtest::bytesOf("text");
+  lzhtest::writeFileBytes(path("links.lzh"), lzhtest::encodeArchive({link, odd, file}));
+
+  ZsfxRun run = runZsfx({"list", zsfxPath(path("links.lzh"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find(" a -> ../x\n"), std::string::npos) << run.out;
+  run = runZsfx({"list", "--json", zsfxPath(path("links.lzh"))});
+  EXPECT_NE(run.out.find("\"path\": \"a\", \"link_target\": \"../x\"}"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"path\": \"a/file.txt\"}"), std::string::npos) << run.out;
+  run = runZsfx({"test", zsfxPath(path("links.lzh"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("1 members tested, 0 failed, 2 skipped (1 link, 1 unknown method)"), std::string::npos)
+      << run.err;
+}
