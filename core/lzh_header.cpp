@@ -17,6 +17,7 @@
 // the member's packed data.
 #include "core/lzh_header.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/app.h"
@@ -92,15 +93,25 @@ void takeLevel01Tail(const uint8_t* bytes, LzhHeader& header, WideString& nameTe
 // inside its own length (end); for level 1 (and a level byte above 2, read like it) each
 // extended header follows the previous one and must fit the header buffer. On success
 // *terminator is the position of the chain's final 0 length field.
+//
+// LHa for OS-9 writes level-2 lengths 2 short: the chain runs exactly to the stated end and
+// its final 0 length field lies just past it. allowShortLength accepts exactly that (the
+// caller then counts the header 2 bytes longer); any other overrun is rejected.
 HeaderParse scanExtendedHeaders(const uint8_t* bytes, size_t available, bool insideHeader, uint32_t firstLength,
-                                uint32_t end, uint32_t* terminator) {
+                                uint32_t end, bool allowShortLength, uint32_t* terminator) {
+  const uint32_t limit = insideHeader ? end : HEADER_BUFFER_SIZE;
   uint32_t lengthField = firstLength;
   for (;;) {
     const uint32_t size = le16(bytes + lengthField);
     if (size == 0) break;
+    // Only the final 0 of a short level-2 length may lie past the end.
+    if (lengthField + 2 > limit) return unknownHeader();
     const uint32_t start = lengthField + 2;
     if (size < lzh::EXT_MINIMUM_SIZE) return unknownHeader();
-    if (size > (insideHeader ? end : HEADER_BUFFER_SIZE) - start) return unknownHeader();
+    if (size > limit - start) {
+      const bool endsJustPast = allowShortLength && start + size == end + 2 && end + 2 <= HEADER_BUFFER_SIZE;
+      if (!endsJustPast) return unknownHeader();
+    }
     if (available < start + size) return needMore(start + size);
     // The next length field ends this extended header.
     lengthField = start + size - 2;
@@ -192,7 +203,8 @@ HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& heade
   if (level != lzh::LEVEL_0) {
     const uint32_t firstLength = level == lzh::LEVEL_2 ? kLevel2FirstLength : end - 2;
     const HeaderParse chain =
-        scanExtendedHeaders(bytes, available, level == lzh::LEVEL_2, firstLength, end, &terminator);
+        scanExtendedHeaders(bytes, available, level == lzh::LEVEL_2, firstLength, end, level == lzh::LEVEL_2,
+                            &terminator);
     if (chain.status != HeaderParse::member) return chain;
   }
 
@@ -229,8 +241,9 @@ HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& heade
   header.path.append(texts.name);
   header.time = level == lzh::LEVEL_2 ? static_cast<int64_t>(static_cast<int32_t>(header.rawTime))
                                       : dosTimeToUnixTime(header.rawTime);
-  // Level 2 occupies its own length; the others end with the chain's last length field.
-  return {HeaderParse::member, level == lzh::LEVEL_2 ? end : terminator + 2, nullptr};
+  // Level 2 occupies its own length (2 more when its final 0 lies past it); the others end
+  // with the chain's last length field.
+  return {HeaderParse::member, level == lzh::LEVEL_2 ? std::max(end, terminator + 2) : terminator + 2, nullptr};
 }
 
 HeaderOutcome readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejections) {

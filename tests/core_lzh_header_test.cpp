@@ -275,6 +275,37 @@ TEST_F(HeaderReader, LongLevel2HeadersUseTheFull16BitLength) {
   EXPECT_TRUE(recorder.messages.empty());
 }
 
+// LHa for OS-9 states level-2 lengths 2 short: the final 0 length field of the chain lies
+// just past the stated length. Exactly that is accepted, and the header counts 2 more bytes.
+TEST_F(HeaderReader, Level2LengthLeavingOutTheFinalZero) {
+  Member m = level(2, "os9.txt", bytesOf("data"));
+  m.ext = {attributeExt(0x20)};
+  const Bytes good = encodeArchive({m, level(2, "next.txt", bytesOf("n"))});
+  const uint32_t total = le16(good.data());
+  auto withStatedLength = [&](uint32_t stated) {
+    Bytes archive = good;
+    archive[0] = static_cast<uint8_t>(stated);
+    archive[1] = static_cast<uint8_t>(stated >> 8);
+    return archive;
+  };
+  open(withStatedLength(total - 2));
+  EXPECT_EQ(sumOriginalSizes(app), 5u);
+  ASSERT_EQ(readHeader(app, header), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"os9.txt");
+  EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(total));
+  ASSERT_TRUE(seekPastMember(app, total, header));
+  ASSERT_EQ(readHeader(app, header), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"next.txt");
+  EXPECT_TRUE(recorder.messages.empty());
+
+  // Any other overrun, and a chain that goes on past the stated length (the attribute
+  // header's nonzero length field lies exactly there), stay rejected.
+  for (uint32_t stated : {total - 1, total - 3, total - 4, total - 7}) {
+    EXPECT_EQ(readOne(withStatedLength(stated)), HeaderOutcome::rejected) << total - stated;
+  }
+  EXPECT_EQ(recorder.messages.size(), 4u);
+}
+
 TEST_F(HeaderReader, Level2LongerThanTheBufferIsRejected) {
   Member m = level(2, "x", Bytes{1});
   m.padLevel2To = 4097;
