@@ -22,6 +22,7 @@ namespace lzh {
 inline constexpr uint8_t LEVEL_0 = 0;  // name in the base header, no extended headers
 inline constexpr uint8_t LEVEL_1 = 1;  // name in the base header, extended headers after it
 inline constexpr uint8_t LEVEL_2 = 2;  // 16-bit total length, extended headers inside it
+inline constexpr uint8_t LEVEL_3 = 3;  // 32-bit total length at offset 24, 32-bit extended lengths
 
 // Offsets in the base header, the same for every level.
 inline constexpr uint32_t OFFSET_METHOD = 2;

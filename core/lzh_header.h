@@ -1,4 +1,4 @@
-// LZH member headers of levels 0, 1 and 2.
+// LZH member headers of levels 0, 1, 2 and 3.
 #pragma once
 
 #include <cstdint>

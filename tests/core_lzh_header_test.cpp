@@ -357,12 +357,62 @@ TEST_F(HeaderReader, TruncatedHeadersAreRejectedNotEnded) {
   }
 }
 
-TEST_F(HeaderReader, Level3IsUnknown) {
-  Bytes archive(40, 0);
-  archive[0] = 4;
-  archive[20] = 3;
-  EXPECT_EQ(readOne(archive), HeaderOutcome::rejected);
-  EXPECT_EQ(recorder.messages, std::vector<std::u16string>{u"Unknown header"});
+TEST_F(HeaderReader, Level3ReadsLikeLevel2WithWideLengths) {
+  Member m = level(3, "", bytesOf("three"));
+  m.rawTime = 1700000000;
+  m.osId = 'U';
+  m.ext = {unicodeDirectoryExt(u"dir/"), nameExt("l3.txt"), ExtHeader{0x54, Bytes(6, 7)}};
+  const Bytes archive = encodeArchive({m, level(2, "next.txt", bytesOf("n"))});
+  const int64_t headerSize = static_cast<int64_t>(le32(archive.data() + 24));
+  open(archive);
+  EXPECT_EQ(sumOriginalSizes(app), 6u);
+  std::vector<std::u16string> paths;
+  EXPECT_EQ(forEachMember(app, header,
+                          [&](const LzhHeader& member) {
+                            if (paths.empty()) {
+                              EXPECT_EQ(member.level, 3);
+                              EXPECT_EQ(member.packedSize, 5u);
+                              EXPECT_EQ(member.time, 1700000000);
+                              EXPECT_EQ(member.osId, 'U');
+                              EXPECT_EQ(member.hasCrc, 1);
+                              EXPECT_EQ(app.archiveFile->tell(), headerSize);
+                            }
+                            paths.emplace_back(member.path.c_str());
+                            return true;
+                          }),
+            WalkEnd::endOfArchive);
+  EXPECT_EQ(paths, (std::vector<std::u16string>{u"dir/l3.txt", u"next.txt"}));
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(HeaderReader, Level3TruncatedOrOverrunningIsRejected) {
+  Member m = level(3, "name.txt", Bytes(4, 0));
+  m.ext = {attributeExt(0x20)};
+  const Bytes full = encodeMember(m);
+  const uint32_t total = le32(full.data() + 24);
+  for (uint32_t cut = 1; cut < total; ++cut) {
+    recorder.messages.clear();
+    EXPECT_EQ(readOne(Bytes(full.begin(), full.begin() + cut)), HeaderOutcome::rejected) << cut;
+    EXPECT_EQ(recorder.messages, std::vector<std::u16string>{u"Truncated header"}) << cut;
+  }
+  // Field at an offset set to a value: the word size, the total length (too small for the
+  // base header, beyond the buffer, or 2 short, which only level 2 may be), the first
+  // extended length (below its minimum of 5, past the total, far past it).
+  struct Patch {
+    uint32_t at;
+    uint32_t value;
+    int width;
+  };
+  const Patch patches[] = {{0, 2, 2},          {24, 31, 4}, {24, 5000, 4}, {24, total - 2, 4},
+                           {28, 4, 4},         {28, 3, 4},  {28, total, 4}, {28, 0xFFFFFFF0u, 4}};
+  recorder.messages.clear();
+  for (const Patch& p : patches) {
+    Bytes archive = full;
+    archive.push_back(0);
+    for (int i = 0; i < p.width; ++i) archive[p.at + i] = static_cast<uint8_t>(p.value >> (8 * i));
+    EXPECT_EQ(readOne(archive), HeaderOutcome::rejected) << p.at << " " << p.value;
+  }
+  EXPECT_EQ(recorder.messages, std::vector<std::u16string>(std::size(patches), u"Unknown header"));
 }
 
 TEST_F(HeaderReader, Level2TimeIsSigned) {
