@@ -163,6 +163,14 @@ void applyExtendedHeader(uint8_t type, const uint8_t* data, uint32_t length, Lzh
         header.attribute = data[0];
       }
       break;
+    case lzh::EXT_SIZES_64:
+      // The full sizes of a member of 4 GiB or more. Level 1 counts its extended headers in
+      // the packed size here too; they are subtracted afterwards as from the base field.
+      if (length >= lzh::EXT_SIZES_64_DATA) {
+        header.packedSize = le64(data);
+        header.originalSize = le64(data + 8);
+      }
+      break;
     case lzh::EXT_UNICODE_NAME:
       takeUtf16Text(data, length, texts.name);
       texts.unicodeName = true;
@@ -173,7 +181,7 @@ void applyExtendedHeader(uint8_t type, const uint8_t* data, uint32_t length, Lzh
       texts.unicodeDirectory = true;
       break;
     default:
-      break;  // header CRC, time stamps, 64-bit sizes, code page: not needed here
+      break;  // header CRC, time stamps, code page: not needed here
   }
 }
 

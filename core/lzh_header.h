@@ -12,8 +12,10 @@ struct SfxApp;
 struct LzhHeader {
   uint8_t headerLength = 0;
   uint8_t method[5] = {};
-  uint32_t packedSize = 0;  // packed data only (level-1 extended headers subtracted)
-  uint32_t originalSize = 0;
+  // 64-bit: members of 4 GiB and more carry their sizes in extended header 0x42, and the
+  // base header's 32-bit fields then hold only the low 32 bits.
+  uint64_t packedSize = 0;  // packed data only (level-1 extended headers subtracted)
+  uint64_t originalSize = 0;
   uint32_t rawTime = 0;  // MS-DOS local date/time (levels 0, 1) or Unix time (level 2)
   uint8_t attribute = 0;
   uint8_t level = 0;

@@ -25,7 +25,7 @@ class MemberOutput : public DecodeSink {
   }
   uint32_t systemError() const override { return error_; }
   bool keepGoing(uint64_t produced) override {
-    reportProgress(static_cast<uint32_t>(produced));
+    reportProgress(produced);
     return g_runFlag.load(std::memory_order_relaxed) != 0;
   }
 
@@ -34,10 +34,15 @@ class MemberOutput : public DecodeSink {
   uint32_t error_ = 0;
 };
 
+// Packed data of 4 GiB and more (sizes from extended header 0x42) is never held whole: it is
+// read through a buffer of this size, refilled as decoding goes.
+constexpr uint64_t kLargeMemberBuffer = uint64_t{64} << 20;
+
 // The whole packed data, unless the available physical memory is smaller; then a buffer of
 // that size refilled as decoding goes, or 16 KiB when even that cannot be had.
-std::unique_ptr<uint8_t[]> allocateInputBuffer(uint32_t packedSize, size_t& size) {
+std::unique_ptr<uint8_t[]> allocateInputBuffer(uint64_t packedSize, size_t& size) {
   uint64_t wanted = packedSize == 0 ? 1 : packedSize;
+  if (wanted >= (uint64_t{1} << 32)) wanted = kLargeMemberBuffer;
   const uint64_t available = platform::availablePhysicalMemory();
   if (available != 0 && available < (uint64_t{1} << 32) && available < wanted) wanted = available;
   size = static_cast<size_t>(wanted);

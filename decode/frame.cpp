@@ -37,13 +37,13 @@ std::array<uint16_t, 256> g_crcTable;
 std::array<uint16_t, 256> g_crcTable = makeCrcTable();
 #endif
 
-DecodeResult copyStored(SfxApp& app, FileObject* output, uint32_t size) {
+DecodeResult copyStored(SfxApp& app, FileObject* output, uint64_t size) {
   DecodeResult result;
   if (output == nullptr || size == 0) return result;
   uint8_t buffer[kStoredChunk];
-  uint32_t done = 0;
+  uint64_t done = 0;
   while (size > 0) {
-    const uint32_t n = size < kStoredChunk ? size : kStoredChunk;
+    const uint32_t n = size < kStoredChunk ? static_cast<uint32_t>(size) : kStoredChunk;
     // The archive ending inside the member is damage, whether or not the header has a CRC.
     if (app.archiveFile == nullptr || app.archiveFile->read(n, buffer) != static_cast<int32_t>(n)) {
       result.status = DecodeStatus::damaged;
@@ -68,8 +68,8 @@ DecodeResult copyStored(SfxApp& app, FileObject* output, uint32_t size) {
 
 }  // namespace
 
-uint32_t g_totalBytes = 0;
-uint32_t g_doneBytes = 0;
+uint64_t g_totalBytes = 0;
+uint64_t g_doneBytes = 0;
 uint32_t g_lastPercent = 0;
 std::atomic<int32_t> g_runFlag{1};
 
@@ -101,19 +101,19 @@ uint16_t crc16Update(uint16_t crc, const uint8_t* bytes, size_t count) {
   return crc;
 }
 
-void reportProgress(uint32_t memberBytesDone) {
-  const uint32_t total = g_totalBytes;
+void reportProgress(uint64_t memberBytesDone) {
+  const uint64_t total = g_totalBytes;
   if (total == 0) return;
-  const uint32_t done = g_doneBytes + memberBytesDone;
+  const uint64_t done = g_doneBytes + memberBytesDone;
   // Small totals are scaled first so that each byte still moves the bar; large ones are
   // divided first so that done * 100 cannot overflow.
-  const uint32_t percent = total <= 1000 ? (done * 100) / total : done / (total / 100);
+  const uint32_t percent = static_cast<uint32_t>(total <= 1000 ? (done * 100) / total : done / (total / 100));
   if (percent == g_lastPercent) return;
   g_lastPercent = percent;
   if (g_runObserver != nullptr) g_runObserver->progressPercent(percent);
 }
 
-DecodeResult decodeMember(SfxApp& app, FileObject* output, uint32_t originalSize, uint32_t packedSize,
+DecodeResult decodeMember(SfxApp& app, FileObject* output, uint64_t originalSize, uint64_t packedSize,
                           const WideString& path, int methodNumber) {
   // Recorded first, so that an abort can remove the partial file.
   app.currentOutputPath.assign(path);

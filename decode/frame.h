@@ -38,7 +38,7 @@ struct DecodeResult {
 
 // Decodes one member from app's archive file (positioned on its packed data) into output.
 // Stores path as app.currentOutputPath first. methodNumber is 0 to 10.
-DecodeResult decodeMember(SfxApp& app, FileObject* output, uint32_t originalSize, uint32_t packedSize,
+DecodeResult decodeMember(SfxApp& app, FileObject* output, uint64_t originalSize, uint64_t packedSize,
                           const WideString& path, int methodNumber);
 
 // CRC-16/ARC (reflected 0xA001, initial 0, no final inversion).
@@ -46,10 +46,11 @@ void buildCrcTable();
 uint16_t crc16Update(uint16_t crc, const uint8_t* bytes, size_t count);
 
 // Progress and abort state shared with the run and the window.
-extern uint32_t g_totalBytes;  // sum of all members' original sizes
-extern uint32_t g_doneBytes;   // original sizes of the members done
+// 64-bit, so that members of 4 GiB and more count whole.
+extern uint64_t g_totalBytes;  // sum of all members' original sizes
+extern uint64_t g_doneBytes;   // original sizes of the members done
 extern uint32_t g_lastPercent;
 extern std::atomic<int32_t> g_runFlag;  // 1 at start; the abort button sets 0
 
 // Tells the run observer when the whole-run percentage changes.
-void reportProgress(uint32_t memberBytesDone);
+void reportProgress(uint64_t memberBytesDone);

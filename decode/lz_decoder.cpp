@@ -73,7 +73,7 @@ class OutputWindow {
 
 template <class Codec>
 DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, unsigned dictionaryBits,
-                        uint32_t originalSize, DecodeSink& sink) {
+                        uint64_t originalSize, DecodeSink& sink) {
   static_assert(Codec::kMaxMatch + 8 <= OutputWindow::kSlackBytes);
   DecodeResult result;
   BitInput in(input);
@@ -147,7 +147,7 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
 }
 
 template <class Codec, class... Args>
-DecodeResult run(unsigned dictionaryBits, PackedInput& input, uint32_t originalSize, DecodeSink& sink,
+DecodeResult run(unsigned dictionaryBits, PackedInput& input, uint64_t originalSize, DecodeSink& sink,
                  Args... args) {
   auto codec = std::make_unique<Codec>(args...);
   OutputWindow window(dictionaryBits, sink);
@@ -162,7 +162,7 @@ unsigned dictionaryBitsOf(int methodNumber) {
   return methodNumber >= 1 && methodNumber <= 9 ? kBits[methodNumber] : 0;
 }
 
-DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint32_t originalSize, DecodeSink& sink) {
+DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint64_t originalSize, DecodeSink& sink) {
   const unsigned bits = dictionaryBitsOf(methodNumber);
   switch (methodNumber) {
     case 1:

@@ -28,4 +28,4 @@ unsigned dictionaryBitsOf(int methodNumber);
 // Decodes originalSize bytes of method methodNumber (1 to 9) from input. status is damaged
 // when the packed data cannot be valid (a code that cannot be decoded, or a match running
 // past the original size) or could not be read in full.
-DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint32_t originalSize, DecodeSink& sink);
+DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint64_t originalSize, DecodeSink& sink);

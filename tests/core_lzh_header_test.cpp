@@ -415,6 +415,52 @@ TEST_F(HeaderReader, Level3TruncatedOrOverrunningIsRejected) {
   EXPECT_EQ(recorder.messages, std::vector<std::u16string>(std::size(patches), u"Unknown header"));
 }
 
+ExtHeader sizes64(uint64_t packed, uint64_t original) {
+  ExtHeader e{0x42, {}};
+  for (uint64_t v : {packed, original}) {
+    for (int i = 0; i < 8; ++i) e.data.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  return e;
+}
+
+// Members of 4 GiB and more: the base header holds the low 32 bits of each size, extended
+// header 0x42 the whole of both, and the walk and the pre-scan go by the whole sizes.
+TEST_F(HeaderReader, SizesOf4GiBAndMoreComeFromExtendedHeader0x42) {
+  const uint64_t huge = (uint64_t{1} << 32) + 400'000'000;
+  for (int lvl : {2, 3}) {
+    Member big = level(lvl, "zero.bin", bytesOf("packed"));
+    big.method = "-lh5-";
+    big.originalSize = static_cast<uint32_t>(huge);
+    big.ext = {sizes64(6, huge)};
+    Member next = level(lvl, "next.txt", bytesOf("n"));
+    open(encodeArchive({big, next}));
+    EXPECT_EQ(sumOriginalSizes(app), huge + 1) << lvl;
+    std::vector<uint64_t> sizes;
+    EXPECT_EQ(forEachMember(app, header,
+                            [&](const LzhHeader& member) {
+                              sizes.push_back(member.originalSize);
+                              sizes.push_back(member.packedSize);
+                              return true;
+                            }),
+              WalkEnd::endOfArchive);
+    EXPECT_EQ(sizes, (std::vector<uint64_t>{huge, 6, 1, 1})) << lvl;
+  }
+  // Too short to hold both sizes: skipped, the base fields stand.
+  Member shortOne = level(2, "s.txt", bytesOf("abc"));
+  shortOne.ext = {ExtHeader{0x42, Bytes(8, 0xFF)}};
+  ASSERT_EQ(readOne(encodeArchive({shortOne})), HeaderOutcome::member);
+  EXPECT_EQ(header.originalSize, 3u);
+  EXPECT_EQ(header.packedSize, 3u);
+  // A packed size past any file position names no next member.
+  Member beyond = level(2, "b.txt", bytesOf("abc"));
+  beyond.ext = {sizes64(~uint64_t{0}, 3)};
+  open(encodeArchive({beyond, level(2, "never.txt", bytesOf("x"))}));
+  int count = 0;
+  EXPECT_EQ(forEachMember(app, header, [&](const LzhHeader&) { return ++count; }), WalkEnd::seekFailed);
+  EXPECT_EQ(count, 1);
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
 TEST_F(HeaderReader, Level2TimeIsSigned) {
   Member m = level(2, "neg.txt", Bytes{1});
   m.rawTime = 0x80000005u;
@@ -427,7 +473,7 @@ TEST_F(HeaderReader, SumOfOriginalSizesRestoresThePosition) {
   Member l1 = level(1, "b", Bytes(20, 2));
   l1.ext = {nameExt("bb"), attributeExt(0)};
   Member l2 = level(2, "c", Bytes(30, 3));
-  l2.originalSize = 0xFFFFFFF0u;  // the sum wraps modulo 2^32
+  l2.originalSize = 0xFFFFFFF0u;  // the sum goes past 32 bits
   Member dir = level(2, "", {});
   dir.method = "-lhd-";
   Bytes archive{0xEE};
@@ -435,7 +481,7 @@ TEST_F(HeaderReader, SumOfOriginalSizesRestoresThePosition) {
   archive.insert(archive.end(), members.begin(), members.end());
   open(archive);
   ASSERT_TRUE(app.archiveFile->seek(1, platform::SEEK_FROM_BEGIN));
-  EXPECT_EQ(sumOriginalSizes(app), 10u + 20u + 0xFFFFFFF0u);
+  EXPECT_EQ(sumOriginalSizes(app), 10u + 20u + uint64_t{0xFFFFFFF0u});
   EXPECT_EQ(app.archiveFile->tell(), 1);
   // The walk passes over the same members.
   int count = 0;

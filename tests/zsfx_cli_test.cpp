@@ -212,3 +212,23 @@ TEST_F(ZsfxCli, LinksAreListedWithTheirTargetAndSkippedByTest) {
   EXPECT_NE(run.err.find("1 members tested, 0 failed, 2 skipped (1 link, 1 unknown method)"), std::string::npos)
       << run.err;
 }
+
+TEST_F(ZsfxCli, ListShowsSizesPast32Bits) {
+  const uint64_t huge = (uint64_t{1} << 32) + 400'000'000;  // 4694967296
+  lzhtest::Member big;
+  big.method = "-lh5-";
+  big.name = "zero.bin";
+  big.data = lzhtest::bytesOf("packed");
+  big.originalSize = static_cast<uint32_t>(huge);
+  lzhtest::ExtHeader sizes{0x42, {}};
+  for (uint64_t v : {uint64_t{6}, huge}) {
+    for (int i = 0; i < 8; ++i) sizes.data.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  big.ext = {sizes};
+  lzhtest::writeFileBytes(path("big.lzh"), lzhtest::encodeArchive({big}));
+  ZsfxRun run = runZsfx({"list", zsfxPath(path("big.lzh"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("-lh5- 4694967296          6 "), std::string::npos) << run.out;
+  run = runZsfx({"list", "--json", zsfxPath(path("big.lzh"))});
+  EXPECT_NE(run.out.find("\"original_size\": 4694967296, \"packed_size\": 6,"), std::string::npos) << run.out;
+}

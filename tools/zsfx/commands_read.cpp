@@ -138,8 +138,10 @@ int runList(const Arguments& args) {
                (link ? ", \"link_target\": " + jsonString(linkTarget) : std::string()) + "}");
     } else {
       char line[128];
-      std::snprintf(line, sizeof line, "%s %10u %10u %s %s ", methodText(member.method).c_str(), member.originalSize,
-                    member.packedSize, crcText(member).c_str(), isoUtcTime(member.time).c_str());
+      std::snprintf(line, sizeof line, "%s %10llu %10llu %s %s ", methodText(member.method).c_str(),
+                    static_cast<unsigned long long>(member.originalSize),
+                    static_cast<unsigned long long>(member.packedSize), crcText(member).c_str(),
+                    isoUtcTime(member.time).c_str());
       printOut(line + (link ? linkName + " -> " + linkTarget : path) + "\n");
     }
     first = false;
