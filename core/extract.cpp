@@ -119,8 +119,7 @@ bool extractMember(SfxApp& app, LzhHeader& header) {
 }
 
 void extractionWorker(SfxApp* app) {
-  buildCrcTable();
-  g_totalBytes = sumOriginalSizes(*app);
+  beginRun(sumOriginalSizes(*app));
   LzhHeader header;
   const WalkEnd end = forEachMember(*app, header, [app](LzhHeader& member) {
     if (g_runObserver != nullptr) {

@@ -41,7 +41,7 @@ WalkEnd forEachMember(SfxApp& app, LzhHeader& header, Visit&& visit,
 }
 
 // Sum of the original sizes of all members from the current position on, for the progress
-// bar (mod 2^64); the file position is restored. It walks as the run will, so it counts
+// bar; the file position is restored. It walks as the run will, so it counts
 // exactly the members the run reaches; a rejected header ends the count without a word (the
 // run reports it when it gets there).
 uint64_t sumOriginalSizes(SfxApp& app);

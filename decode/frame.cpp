@@ -101,13 +101,20 @@ uint16_t crc16Update(uint16_t crc, const uint8_t* bytes, size_t count) {
   return crc;
 }
 
+void beginRun(uint64_t totalBytes) {
+  buildCrcTable();
+  g_totalBytes = totalBytes;
+  g_doneBytes = 0;
+  g_lastPercent = 0;
+}
+
 void reportProgress(uint64_t memberBytesDone) {
   const uint64_t total = g_totalBytes;
   if (total == 0) return;
   const uint64_t done = g_doneBytes + memberBytesDone;
   // Small totals are scaled first so that each byte still moves the bar; large ones are
-  // divided first so that done * 100 cannot overflow.
-  const uint32_t percent = static_cast<uint32_t>(total <= 1000 ? (done * 100) / total : done / (total / 100));
+  // divided first so that done * 100 cannot overflow, whatever the total.
+  const auto percent = static_cast<uint32_t>(total <= 1000 ? (done * 100) / total : done / (total / 100));
   if (percent == g_lastPercent) return;
   g_lastPercent = percent;
   if (g_runObserver != nullptr) g_runObserver->progressPercent(percent);

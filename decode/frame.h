@@ -45,12 +45,17 @@ DecodeResult decodeMember(SfxApp& app, FileObject* output, uint64_t originalSize
 void buildCrcTable();
 uint16_t crc16Update(uint16_t crc, const uint8_t* bytes, size_t count);
 
-// Progress and abort state shared with the run and the window.
-// 64-bit, so that members of 4 GiB and more count whole.
+// Progress and abort state shared with the run and the window. The totals are 64-bit: an
+// archive may hold far more than 4 GiB.
 extern uint64_t g_totalBytes;  // sum of all members' original sizes
 extern uint64_t g_doneBytes;   // original sizes of the members done
 extern uint32_t g_lastPercent;
-extern std::atomic<int32_t> g_runFlag;  // 1 at start; the abort button sets 0
+// 1 at start; the abort button sets 0. beginRun leaves it alone: the window owns it, and an
+// abort pressed before the worker begins must not be lost.
+extern std::atomic<int32_t> g_runFlag;
+
+// The beginning of a run: builds the CRC table and starts the progress at 0 of totalBytes.
+void beginRun(uint64_t totalBytes);
 
 // Tells the run observer when the whole-run percentage changes.
 void reportProgress(uint64_t memberBytesDone);

@@ -56,18 +56,11 @@ struct RecordingObserver : RunObserver {
 class ExtractionRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_runObserver = &observer;
     g_runFlag = 1;
-    g_totalBytes = 0;
-    g_doneBytes = 0;
-    g_lastPercent = 0;
     destination = scratch.path() / "out";
     fs::create_directory(destination);
   }
-  void TearDown() override {
-    g_runObserver = nullptr;
-    g_runFlag = 1;
-  }
+  void TearDown() override { g_runFlag = 1; }
 
   // Writes settings block + archive to a file, opens it as the archive of app, makes the
   // destination the current directory and runs the worker.
@@ -99,6 +92,7 @@ class ExtractionRun : public ::testing::Test {
   fs::path destination;
   SfxApp app;
   RecordingObserver observer;
+  ScopedRunObserver registration{observer};
 };
 
 std::vector<std::string> filesUnder(const fs::path& root) {

@@ -79,10 +79,11 @@ struct ErrorRecorder : RunObserver {
 
 TEST(SystemErrors, LastErrorGoesToTheObserverAsAWarning) {
   ErrorRecorder recorder;
-  g_runObserver = &recorder;
-  platform::setLastError(ENOENT);
-  showLastError();
-  g_runObserver = nullptr;
+  {
+    const ScopedRunObserver registration(recorder);
+    platform::setLastError(ENOENT);
+    showLastError();
+  }
   EXPECT_EQ(recorder.code, static_cast<uint32_t>(ENOENT));
   EXPECT_EQ(recorder.type, BOX_WARNING);
   showLastError();  // without an observer nothing is shown and nothing breaks

@@ -30,17 +30,10 @@ struct ProgressRecorder : RunObserver {
 class Frame : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_runObserver = &recorder;
     g_runFlag = 1;
-    g_totalBytes = 0;
-    g_doneBytes = 0;
-    g_lastPercent = 0;
-    buildCrcTable();
+    beginRun(0);
   }
-  void TearDown() override {
-    g_runObserver = nullptr;
-    g_runFlag = 1;
-  }
+  void TearDown() override { g_runFlag = 1; }
 
   // Copies a stored member of the given bytes (archive holding them plus extra) into "out".
   DecodeResult store(const Bytes& archive, uint32_t size, int method = METHOD_LH0) {
@@ -58,6 +51,7 @@ class Frame : public ::testing::Test {
   SfxApp app;
   std::unique_ptr<FileObject> output;
   ProgressRecorder recorder;
+  ScopedRunObserver registration{recorder};
 };
 
 }  // namespace
@@ -86,27 +80,44 @@ TEST(Crc16, ArcCheckValues) {
 }
 
 TEST_F(Frame, ProgressIsSentOnlyWhenThePercentageChanges) {
-  g_totalBytes = 1000;
+  beginRun(1000);
   reportProgress(500);
   reportProgress(501);
   reportProgress(509);
   EXPECT_EQ(recorder.percents, (std::vector<uint32_t>{50}));
-  g_totalBytes = 1001;
-  g_lastPercent = 0;
+  beginRun(1001);
   reportProgress(1001);  // 1001 / (1001 / 100) = 100
   g_doneBytes = 1000;
   reportProgress(1001);  // 2001 / 10: not clamped
   EXPECT_EQ(recorder.percents, (std::vector<uint32_t>{50, 100, 200}));
-  g_totalBytes = 0;
+  beginRun(0);
   reportProgress(5);
   EXPECT_EQ(recorder.percents.size(), 3u);
+}
+
+// Installers of many gigabytes: members of almost 4 GiB each, reported as the decoder and
+// the run report them. The bar climbs one percent at a time and ends at exactly 100.
+TEST_F(Frame, ProgressPastFourGiBClimbsSmoothlyTo100) {
+  constexpr uint32_t kMember = 0xFFFFFFF0u;
+  constexpr int kMembers = 5;
+  beginRun(uint64_t{kMember} * kMembers);
+  for (int member = 0; member < kMembers; ++member) {
+    for (uint64_t done = 0; done < kMember; done += kMember / 64) reportProgress(static_cast<uint32_t>(done));
+    reportProgress(kMember);
+    g_doneBytes += kMember;
+  }
+  ASSERT_FALSE(recorder.percents.empty());
+  for (size_t i = 1; i < recorder.percents.size(); ++i) {
+    EXPECT_GT(recorder.percents[i], recorder.percents[i - 1]) << i;
+    EXPECT_LE(recorder.percents[i] - recorder.percents[i - 1], 1u) << i;
+  }
+  EXPECT_EQ(recorder.percents.back(), 100u);
 }
 
 TEST_F(Frame, StoredCopyIsExactAndReportsPerChunk) {
   for (uint32_t size : {0u, 1u, 2048u, 2049u, 10000u}) {
     recorder.percents.clear();
-    g_lastPercent = 0;
-    g_totalBytes = size;
+    beginRun(size);
     Bytes archive = patternBytes(size, size);
     const Bytes expected = archive;
     archive.push_back(0x55);  // the next header must not be copied
@@ -141,7 +152,7 @@ TEST_F(Frame, ShortReadIsDamage) {
 
 TEST_F(Frame, AbortStopsAfterTheCurrentChunk) {
   recorder.abortOnProgress = true;
-  g_totalBytes = 100000;
+  beginRun(100000);
   const DecodeResult result = store(patternBytes(100000), 100000);
   EXPECT_EQ(result.status, DecodeStatus::aborted);
   EXPECT_EQ(readFileBytes(scratch.path() / "out").size(), 2048u);

@@ -30,12 +30,10 @@ struct MessageRecorder : RunObserver {
 class HeaderReader : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_runObserver = &recorder;
     platform::setAnsiCodePage(932);
     setenv("TZ", "UTC", 1);
     tzset();
   }
-  void TearDown() override { g_runObserver = nullptr; }
 
   void open(const Bytes& archive) { app.archiveFile = openBytes(scratch, "a.lzh", archive); }
   HeaderOutcome readOne(const Bytes& archive) {
@@ -48,6 +46,7 @@ class HeaderReader : public ::testing::Test {
   SfxApp app;
   LzhHeader header;
   MessageRecorder recorder;
+  ScopedRunObserver registration{recorder};
 };
 
 Member level(int lvl, const std::string& name, const Bytes& data) {
@@ -473,7 +472,7 @@ TEST_F(HeaderReader, SumOfOriginalSizesRestoresThePosition) {
   Member l1 = level(1, "b", Bytes(20, 2));
   l1.ext = {nameExt("bb"), attributeExt(0)};
   Member l2 = level(2, "c", Bytes(30, 3));
-  l2.originalSize = 0xFFFFFFF0u;  // the sum goes past 32 bits
+  l2.originalSize = 0xFFFFFFF0u;  // the sum passes 4 GiB
   Member dir = level(2, "", {});
   dir.method = "-lhd-";
   Bytes archive{0xEE};

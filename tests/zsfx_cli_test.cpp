@@ -2,6 +2,7 @@
 // `zsfx make` read back by `settings`, `list` and `extract`.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -168,6 +169,47 @@ TEST_F(ZsfxCli, MakeRefusesWhatTheStubCouldNotRead) {
   EXPECT_EQ(run.exitCode, 2);
 }
 
+// What the stub would fail on, or pass over without a word, is not wrapped: exit 1 and the
+// member for a failing member or a skipped method, exit 2 for what is no LZH archive.
+// --force wraps each of them anyway, with a warning.
+TEST_F(ZsfxCli, MakeRefusesArchivesTheStubWouldFailOnOrSkip) {
+  writeFile(path("stub.exe"), fakeStub());
+  std::vector<unsigned char> noise(1000);
+  std::mt19937 random(11);
+  for (auto& byte : noise) byte = static_cast<unsigned char>(random());
+  noise[0] = 0x7F;  // not the end mark (an archive with no member, refused all the same)
+  writeFile(path("noise.bin"), noise);
+  struct Case {
+    std::string archive;
+    int exitCode;
+    std::string said;
+  };
+  const Case cases[] = {
+      {path("noise.bin"), 2, "noise.bin"},
+      {corpus("headers/crc-mismatch.lzh"), 1, "\"corrupt.txt\""},
+      {corpus("headers/unknown-method.lzh"), 1, "\"skip.me\""},
+      {path("stub.exe"), 2, "wrap its archive, not the file"},
+      {corpus("headers/empty-archive.lzh"), 2, "no member"},
+  };
+  for (const Case& c : cases) {
+    const std::string out = path("out.exe");
+    ZsfxRun run = runZsfx({"make", "-o", zsfxPath(out), "--stub", zsfxPath(path("stub.exe")), "--archive",
+                           zsfxPath(c.archive)});
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.archive << run.err;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(out)) << c.archive;
+    run = runZsfx({"make", "-o", zsfxPath(out), "--stub", zsfxPath(path("stub.exe")), "--archive",
+                   zsfxPath(c.archive), "--force"});
+    EXPECT_EQ(run.exitCode, 0) << c.archive << run.err;
+    EXPECT_NE(run.err.find("warning"), std::string::npos) << run.err;
+    const std::vector<unsigned char> made = readFileBytes(out), archive = readFileBytes(c.archive);
+    ASSERT_GT(made.size(), archive.size());
+    EXPECT_TRUE(std::equal(archive.begin(), archive.end(), made.end() - static_cast<long>(archive.size())))
+        << c.archive;
+    fs::remove(out);
+  }
+}
+
 TEST_F(ZsfxCli, TruncatedSelfExtractingFileFailsClearly) {
   writeFile(path("stub.exe"), fakeStub());
   ZsfxRun run = runZsfx({"make", "-o", zsfxPath(path("sfx.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
@@ -211,6 +253,19 @@ TEST_F(ZsfxCli, LinksAreListedWithTheirTargetAndSkippedByTest) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.err.find("1 members tested, 0 failed, 2 skipped (1 link, 1 unknown method)"), std::string::npos)
       << run.err;
+
+  // make wraps an archive with links, naming them in a warning; an unknown method is refused.
+  writeFile(path("stub.exe"), fakeStub());
+  lzhtest::writeFileBytes(path("link-only.lzh"), lzhtest::encodeArchive({link, file}));
+  run = runZsfx({"make", "-o", zsfxPath(path("l.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
+                 zsfxPath(path("link-only.lzh"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("warning: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("link \"a|../x\""), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::exists(path("l.exe")));
+  run = runZsfx({"make", "-o", zsfxPath(path("m.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
+                 zsfxPath(path("links.lzh"))});
+  EXPECT_NE(run.exitCode, 0) << run.err;
 }
 
 TEST_F(ZsfxCli, ListShowsSizesPast32Bits) {

@@ -44,7 +44,7 @@ ZsfxRun runZsfx(const std::vector<std::string>& args) {
                            std::to_string(getpid()) + "-" + std::to_string(counter++);
   std::string command = "TZ=UTC ";
   if (const char* exe = wineExe()) {
-    command += "WINEDEBUG=-all wine " + quote(exe);
+    command += "wine " + quote(exe);
   } else {
     command += quote(ZOLT_ZSFX_PATH);
   }

@@ -7,29 +7,21 @@
 #include "core/file_object.h"
 #include "core/payload_offset.h"
 #include "pack/pack.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 #include "tools/zsfx/commands.h"
 #include "tools/zsfx/text.h"
+#include "tools/zsfx/wrap_check.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path toPath(const std::u16string& text) {
-#ifdef _WIN32
-  return fs::path(std::wstring(text.begin(), text.end()));
-#else
-  return fs::path(toUtf8(text));
-#endif
-}
+// UTF-16 to the system's own path form: UTF-16 on Windows, UTF-8 on POSIX.
+fs::path toPath(const std::u16string& text) { return fs::path(text); }
 
 bool readWholeFile(const fs::path& path, std::vector<uint8_t>& bytes, std::string& error) {
-  std::FILE* in = nullptr;
-#ifdef _WIN32
-  in = _wfopen(path.c_str(), L"rb");
-#else
-  in = std::fopen(path.c_str(), "rb");
-#endif
+  std::FILE* in = platform::openStdioFile(path.u16string().c_str(), "rb");
   if (!in) {
     error = "cannot read " + toUtf8(path.u16string());
     return false;
@@ -43,28 +35,24 @@ bool readWholeFile(const fs::path& path, std::vector<uint8_t>& bytes, std::strin
   return ok;
 }
 
-std::FILE* openForWriting(const fs::path& path) {
-#ifdef _WIN32
-  return _wfopen(path.c_str(), L"wb");
-#else
-  return std::fopen(path.c_str(), "wb");
-#endif
-}
+std::FILE* openForWriting(const fs::path& path) { return platform::openStdioFile(path.u16string().c_str(), "wb"); }
 
-// The stub the build made beside this zsfx; ZOLT_DEFAULT_STUB names the fallback of a build
-// tree where the Windows stub lives in its own build folder.
-fs::path defaultStubPath() {
+// The stub when --stub is not given: beside this zsfx (the build folder, the Windows zip),
+// then ../share/zsfx/ relative to it (an installed zsfx in bin/). Nothing else: an installed
+// zsfx must never pick up a stub from some build tree. Empty when neither exists.
+fs::path defaultStubPath(std::string& searched) {
   char16_t self[4096] = {};
-  if (platform::moduleFileName(self, 4096) > 0) {
-    const fs::path beside = toPath(self).parent_path() / "zoltsfx-stub.exe";
-    std::error_code ec;
-    if (fs::exists(beside, ec)) return beside;
+  if (platform::moduleFileName(self, 4096) == 0) {
+    searched = "the folder of zsfx, which the system does not tell";
+    return {};
   }
-#ifdef ZOLT_DEFAULT_STUB
-  return fs::path(ZOLT_DEFAULT_STUB);
-#else
-  return fs::path("zoltsfx-stub.exe");
-#endif
+  const fs::path folder = toPath(self).parent_path();
+  for (const fs::path& candidate : {folder / "zoltsfx-stub.exe", folder / ".." / "share" / "zsfx" / "zoltsfx-stub.exe"}) {
+    std::error_code ec;
+    if (fs::is_regular_file(candidate, ec)) return candidate;
+    searched += (searched.empty() ? "" : ", ") + toUtf8(candidate.lexically_normal().u16string());
+  }
+  return {};
 }
 
 // The payload is read from the first byte after the stub's PE image, so the stub must end
@@ -133,6 +121,7 @@ int runMake(const Arguments& args) {
   fs::path outPath, stubPath, archivePath, fromDir;
   SettingsBlockSpec settings;
   PackOptions packOptions = defaultPackOptions();
+  bool force = false;  // wrap even an archive that fails the check
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string arg = toUtf8(args[i]);
     const bool hasValue = i + 1 < args.size();
@@ -142,6 +131,10 @@ int runMake(const Arguments& args) {
     }
     if (arg == "--program-files") {
       settings.programFilesBase = true;
+      continue;
+    }
+    if (arg == "--force") {
+      force = true;
       continue;
     }
     if (!hasValue) return usageError(arg.rfind("-", 0) == 0 ? arg + " wants a value" : "unexpected argument " + arg);
@@ -171,7 +164,11 @@ int runMake(const Arguments& args) {
   }
   if (outPath.empty()) return usageError("make needs -o OUT.exe");
   if (archivePath.empty() == fromDir.empty()) return usageError("make needs exactly one of --archive IN.lzh and --from DIR");
-  if (stubPath.empty()) stubPath = defaultStubPath();
+  if (stubPath.empty()) {
+    std::string searched;
+    stubPath = defaultStubPath(searched);
+    if (stubPath.empty()) return usageError("no stub found (looked for " + searched + "); give --stub STUB.exe");
+  }
 
   std::string error;
   std::vector<uint8_t> settingsBytes;
@@ -181,6 +178,10 @@ int runMake(const Arguments& args) {
   if (!checkStub(stubPath, stubBytes.size(), error)) return usageError(error);
   std::vector<uint8_t> archiveBytes;
   if (!archivePath.empty() && !readWholeFile(archivePath, archiveBytes, error)) return usageError(error);
+  if (!archivePath.empty()) {
+    const int verdict = checkWrappedArchive(archivePath.u16string(), false, force);
+    if (verdict != EXIT_OK) return verdict;
+  }
   std::error_code ec;
   if (!fromDir.empty() && !fs::is_directory(fromDir, ec)) {
     return usageError(toUtf8(fromDir.u16string()) + " is not a folder");
@@ -203,6 +204,14 @@ int runMake(const Arguments& args) {
     printErr("zsfx: " + (error.empty() ? "cannot write " + toUtf8(outPath.u16string()) : error) + "\n");
     fs::remove(outPath, ec);
     return EXIT_MEMBER_FAILED;
+  }
+  if (!fromDir.empty()) {
+    // What was just packed is checked as the stub will read it, settings block included.
+    const int verdict = checkWrappedArchive(outPath.u16string(), true, force);
+    if (verdict != EXIT_OK) {
+      fs::remove(outPath, ec);
+      return verdict;
+    }
   }
   return EXIT_OK;
 }

@@ -2,14 +2,9 @@
 // own extraction code.
 #include <string>
 
+#include "platform/console.h"
 #include "tools/zsfx/commands.h"
 #include "tools/zsfx/text.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -22,10 +17,19 @@ const char kUsage[] =
     "                 [--method lh0|lh5|lh6|lh7] [--level fast|normal|best]\n"
     "                 [--title T] [--dest D] [--program-files] [--shortcut-target P]\n"
     "                 [--startmenu V] [--desktop V] [--sendto V] [--run P] [--shortcut-name N]\n"
-    "                 [--no-settings]        (V: off, on, ask-on, ask-off)\n"
+    "                 [--no-settings] [--force]   (V: off, on, ask-on, ask-off)\n"
     "       zsfx pack OUT.lzh DIR [--method lh0|lh5|lh6|lh7] [--level fast|normal|best]\n"
+    "       zsfx --version\n"
     "FILE is a self-extracting file or a plain LZH archive.\n"
     "Exit status: 0 all good, 1 a member failed, 2 bad usage or not an archive.\n";
+
+// The stub is copied into every file made with it, so its terms matter to publishers:
+// MIT-0 asks for no notice in copies.
+const char kVersion[] =
+    "zsfx " ZOLT_VERSION " (Zolt SFX)\n"
+    "License: MIT No Attribution (MIT-0). Use, copy, modify and distribute it freely, with no\n"
+    "notice required; the self-extracting files it makes carry no obligation either.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 int zsfxMain(const Arguments& all) {
   if (all.empty()) return usageError("no command given");
@@ -37,6 +41,10 @@ int zsfxMain(const Arguments& all) {
   if (command == "settings") return runSettings(args);
   if (command == "make") return runMake(args);
   if (command == "pack") return runPack(args);
+  if (command == "--version") {
+    printOut(kVersion);
+    return EXIT_OK;
+  }
   if (command == "--help" || command == "-h" || command == "help") {
     printOut(kUsage);
     return EXIT_OK;
@@ -51,23 +59,7 @@ int usageError(const std::string& message) {
   return EXIT_USAGE;
 }
 
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-  // Output is UTF-8 bytes with "\n" line ends, the same as on Linux, also when redirected.
-  SetConsoleOutputCP(CP_UTF8);
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-  Arguments args;
-  for (int i = 1; i < argc; ++i) {
-    std::wstring arg(argv[i]);
-    args.emplace_back(arg.begin(), arg.end());
-  }
-  return zsfxMain(args);
-}
-#else
 int main(int argc, char** argv) {
-  Arguments args;
-  for (int i = 1; i < argc; ++i) args.push_back(fromUtf8(argv[i]));
-  return zsfxMain(args);
+  platform::prepareConsoleOutput();
+  return zsfxMain(platform::commandLineArguments(argc, argv));
 }
-#endif

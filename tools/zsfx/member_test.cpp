@@ -13,8 +13,7 @@ bool testMembers(SfxApp& app, MemberTestReport& report) {
             platform::ATTRIBUTE_NORMAL);
   if (!sink.isOpen()) return false;
 
-  buildCrcTable();
-  g_totalBytes = sumOriginalSizes(app);
+  beginRun(sumOriginalSizes(app));
   LzhHeader header;
   const WalkEnd end = forEachMember(app, header, [&](const LzhHeader& member) {
     ++report.members;

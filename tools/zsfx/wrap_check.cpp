@@ -1,0 +1,70 @@
+#include "tools/zsfx/wrap_check.h"
+
+#include "core/app.h"
+#include "core/run_observer.h"
+#include "platform/platform.h"
+#include "tools/zsfx/archive_input.h"
+#include "tools/zsfx/commands.h"
+#include "tools/zsfx/member_test.h"
+#include "tools/zsfx/terminal_observer.h"
+#include "tools/zsfx/text.h"
+
+namespace {
+
+int refuse(const std::u16string& path, const std::string& reason, int status, bool force) {
+  if (force) {
+    printErr("zsfx: warning: " + toUtf8(path) + ": " + reason + "; written anyway (--force)\n");
+    return EXIT_OK;
+  }
+  printErr("zsfx: " + toUtf8(path) + ": " + reason + "; nothing written (--force writes it anyway)\n");
+  return status;
+}
+
+bool startsWithMz(const std::u16string& path) {
+  FileObject file;
+  file.open(path.c_str(), platform::GENERIC_READ_ACCESS, platform::SHARE_READ, platform::DISPOSITION_OPEN_EXISTING,
+            platform::ATTRIBUTE_NORMAL);
+  uint8_t head[2] = {};
+  const bool mz = file.isOpen() && file.read(2, head) == 2 && head[0] == 'M' && head[1] == 'Z';
+  file.close();
+  return mz;
+}
+
+std::string quoted(const std::u16string& name) { return "\"" + toUtf8(name) + "\""; }
+
+}  // namespace
+
+int checkWrappedArchive(const std::u16string& path, bool selfExtracting, bool force) {
+  if (!selfExtracting && startsWithMz(path)) {
+    return refuse(path, "a self-extracting file or another program: wrap its archive, not the file", EXIT_USAGE,
+                  force);
+  }
+  TerminalObserver observer(false);
+  const ScopedRunObserver registration(observer);
+  SfxApp app;
+  ArchiveKind kind;
+  std::string error;
+  if (!openArchiveInput(path, app, kind, error)) return refuse(path, error, EXIT_USAGE, force);
+
+  MemberTestReport report;
+  if (!testMembers(app, report)) return refuse(path, "cannot open the null device to test it", EXIT_USAGE, force);
+  if (report.failed > 0) {
+    return refuse(path, "member " + quoted(report.firstFailed) + " fails its test", EXIT_MEMBER_FAILED, force);
+  }
+  if (report.rejected) {
+    const std::string where =
+        report.members == 0 ? "the first member header" : "the header after member " + quoted(report.lastMember);
+    return refuse(path, where + " is damaged", EXIT_MEMBER_FAILED, force);
+  }
+  if (report.skipped > report.links) {
+    return refuse(path,
+                  "member " + quoted(report.firstSkipped) + " has a method the stub does not know and would skip",
+                  EXIT_MEMBER_FAILED, force);
+  }
+  if (report.members == 0) return refuse(path, "the archive holds no member", EXIT_USAGE, force);
+  // Unix links are accepted: the stub passes over them, and the user is told which.
+  for (const std::u16string& link : report.linkPaths) {
+    printErr("zsfx: warning: " + toUtf8(path) + ": link " + quoted(link) + " is not extracted (the stub makes no links)\n");
+  }
+  return EXIT_OK;
+}
