@@ -87,7 +87,10 @@ bool extractMember(SfxApp& app, LzhHeader& header) {
   if (method == METHOD_DIRECTORY) {
     // A folder that exists already is what a directory entry asks for: no warning.
     platform::deleteFile(path.c_str());
-    if (createFolderChain(path.c_str())) return true;
+    if (createFolderChain(path.c_str())) {
+      if (g_runObserver != nullptr) g_runObserver->memberExtracted(path.c_str());
+      return true;
+    }
     showLastError();
     return false;
   }
@@ -115,6 +118,7 @@ bool extractMember(SfxApp& app, LzhHeader& header) {
   setMemberTime(path, header);
   // Complete: a later abort must not take this file for the partial one.
   app.currentOutputPath.clear();
+  if (g_runObserver != nullptr) g_runObserver->memberExtracted(path.c_str());
   return true;
 }
 

@@ -44,6 +44,24 @@ bool isDeviceName(const char16_t* part, uint32_t n) {
   return false;
 }
 
+// A code unit that no Windows file name may hold: the control characters 1-31 and
+// < > : " | ? *. Stored names made on other systems can hold any of them.
+bool isRefusedByWindows(char16_t c) {
+  // Bit n set: the code unit 32 + n is refused ('"' 34, '*' 42, ':' 58, '<' 60, '>' 62, '?' 63).
+  constexpr uint32_t kRefusedFrom32 = 1u << 2 | 1u << 10 | 1u << 26 | 1u << 28 | 1u << 30 | 1u << 31;
+  if (c < 32) return true;
+  if (c < 64) return (kRefusedFrom32 >> (c - 32)) & 1;
+  return c == u'|';
+}
+
+// Windows drops trailing dots and spaces from a name ("trail." would be written as
+// "trail", "..." could not be written at all), so they become "_" and every component is
+// written under the name it is shown with. "." keeps its meaning.
+void replaceTrailingDotsAndSpaces(char16_t* part, uint32_t n) {
+  if (n == 1 && part[0] == u'.') return;
+  while (n > 0 && (part[n - 1] == u'.' || part[n - 1] == u' ')) part[--n] = u'_';
+}
+
 }  // namespace
 
 // A stored path becomes a path below the destination folder:
@@ -51,9 +69,11 @@ bool isDeviceName(const char16_t* part, uint32_t n) {
 //   the start, as the runtime's path splitter sees it) are dropped;
 // - leading separators, doubled separators and ".." components are dropped ("/" and "\"
 //   both separate), so no component climbs and the result is never rooted;
-// - every ":" left becomes "_", so no drive or alternate data stream can be named;
-// - a component that Windows would open as a device gets a "_" in front.
-// "." components stay ("./x" is harmless), as does a trailing separator ("dir/").
+// - a component that Windows would open as a device gets a "_" in front;
+// - every code unit a Windows name cannot hold becomes "_" (so ":" can name neither a drive
+//   nor an alternate data stream), then the trailing dots and spaces of each component.
+// "." components stay ("./x" is harmless), as does a trailing separator ("dir/"). The rules
+// are the same on every platform, so zsfx extract writes what the stub writes on Windows.
 void makeSafeMemberPath(WideString& path) {
   const uint32_t n = path.length();
   if (n == 0) return;
@@ -81,7 +101,9 @@ void makeSafeMemberPath(WideString& path) {
     if (partLength == 0 || isClimbing(in + begin, partLength)) continue;
     if (pendingSeparator != 0) out[length++] = pendingSeparator;
     if (isDeviceName(in + begin, partLength)) out[length++] = u'_';
-    for (uint32_t i = begin; i < begin + partLength; ++i) out[length++] = in[i] == u':' ? u'_' : in[i];
+    const uint32_t partStart = length;
+    for (uint32_t i = begin; i < begin + partLength; ++i) out[length++] = isRefusedByWindows(in[i]) ? u'_' : in[i];
+    replaceTrailingDotsAndSpaces(out + partStart, length - partStart);
     pendingSeparator = separator;
   }
   if (endsWithSeparator && length > 0) out[length++] = pendingSeparator;

@@ -9,8 +9,9 @@
 
 // Turns a stored member path into a path relative to the destination folder: "/" and "\"
 // both separate; climbing components, drive designations, "\\?\" and "\\.\" prefixes and
-// roots are removed, ":" becomes "_", and a Windows device name (CON, NUL, COM1, ...) gets
-// a "_" in front. Nothing is ever cut short.
+// roots are removed, a Windows device name (CON, NUL, COM1, ...) gets a "_" in front, and
+// every character a Windows name cannot hold (< > : " | ? * and 1-31), and the trailing dots
+// and spaces of a component, become "_". Nothing is ever cut short.
 void makeSafeMemberPath(WideString& path);
 // Replaces path by its parent folder; false when it has none.
 bool parentFolder(WideString& path);

@@ -23,6 +23,9 @@ class RunObserver {
   virtual ~RunObserver() = default;
   // WM_SFX_MEMBER: a member header was read; storedPath is only valid during the call.
   virtual void memberAnnounced(const char16_t* storedPath) = 0;
+  // A member was written completely and verified, under writtenPath (the path made safe).
+  // Only the stub's log uses it.
+  virtual void memberExtracted(const char16_t* /*writtenPath*/) {}
   // PBM_SETPOS: the whole-run percentage changed (not clamped to 100).
   virtual void progressPercent(uint32_t percent) = 0;
   // A message box with one of the run's own texts; returns when the user has closed it.

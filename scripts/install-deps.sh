@@ -12,4 +12,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   wine64 wine xvfb xauth fonts-ipafont-gothic imagemagick \
   gzip libdeflate-tools time python3 ca-certificates dpkg-dev jlha-utils binutils \
   manpages manpages-dev manpages-de manpages-fr manpages-fr-dev manpages-ja manpages-ja-dev \
-  libllvm14 >/dev/null
+  libllvm14 osslsigncode openssl >/dev/null

@@ -5,7 +5,8 @@
 #include <shellapi.h>
 
 #include "core/app.h"
-#include "ui/path_text.h"
+#include "platform/win32_scoped.h"
+#include "platform/win32_text.h"
 
 namespace {
 
@@ -37,11 +38,11 @@ bool specialFolderPath(HWND owner, int csidl, wchar_t (&path)[MAX_PATH]) {
   return converted && path[0];
 }
 
-void saveShortcut(SfxApp& app, int csidl, IShellLinkW* link, IPersistFile* file) {
+bool saveShortcut(SfxApp& app, int csidl, IShellLinkW* link, IPersistFile* file) {
   // Without its folder the shortcut's path would begin with "\": a ".lnk" at the root of
   // the current drive. Such a shortcut is not made.
   wchar_t linkPath[MAX_PATH];
-  if (!specialFolderPath(static_cast<HWND>(app.mainWindow), csidl, linkPath)) return;
+  if (!specialFolderPath(static_cast<HWND>(app.mainWindow), csidl, linkPath)) return false;
 
   const SfxSettings& settings = app.settings;
   wchar_t name[MAX_PATH];
@@ -50,50 +51,53 @@ void saveShortcut(SfxApp& app, int csidl, IShellLinkW* link, IPersistFile* file)
   } else {
     fileStem(asWide(settings.shortcutTarget.c_str()), name);
   }
-  if (!name[0]) return;
+  if (!name[0]) return false;
   wchar_t target[MAX_PATH] = {};
   copyText(target, asWide(app.destinationFolder.c_str()), MAX_PATH);
   appendBackslash(target);
   // A path cut short would name another file: such a shortcut is not made either.
   if (!appendToPath(linkPath, L"\\") || !appendToPath(linkPath, name) || !appendToPath(linkPath, L".lnk") ||
       !appendToPath(target, asWide(settings.shortcutTarget.c_str()))) {
-    return;
+    return false;
   }
   link->SetPath(target);
   link->SetIconLocation(target, 0);
   link->SetWorkingDirectory(asWide(app.destinationFolder.c_str()));
-  file->Save(linkPath, TRUE);
+  return SUCCEEDED(file->Save(linkPath, TRUE));
 }
 
 }  // namespace
 
-void makeShortcut(SfxApp& app, int csidl) {
-  // Each shortcut has its own single-threaded apartment.
-  if (FAILED(CoInitialize(nullptr))) return;
-  IShellLinkW* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      saveShortcut(app, csidl, link, file);
-      file->Release();
-    }
-    link->Release();
+bool makeShortcut(SfxApp& app, int csidl) {
+  // Each shortcut has its own single-threaded apartment; the link and its file interface are
+  // released before it ends.
+  ScopedComInit com;
+  if (!com.ready()) return false;
+  ScopedComPtr<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.out()))) {
+    return false;
   }
-  CoUninitialize();
+  ScopedComPtr<IPersistFile> file;
+  if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return false;
+  return saveShortcut(app, csidl, link.get(), file.get());
 }
 
-void makeShortcuts(SfxApp& app) {
+bool makeShortcuts(SfxApp& app) {
+  // A failed shortcut does not stop the next one.
   const SfxSettings& settings = app.settings;
-  if (settings.startMenuOption & OPTION_ON) makeShortcut(app, CSIDL_COMMON_PROGRAMS);
-  if (settings.desktopOption & OPTION_ON) makeShortcut(app, CSIDL_COMMON_DESKTOPDIRECTORY);
-  if (settings.sendToOption & OPTION_ON) makeShortcut(app, CSIDL_SENDTO);
+  bool made = true;
+  if (settings.startMenuOption & OPTION_ON) made &= makeShortcut(app, CSIDL_COMMON_PROGRAMS);
+  if (settings.desktopOption & OPTION_ON) made &= makeShortcut(app, CSIDL_COMMON_DESKTOPDIRECTORY);
+  if (settings.sendToOption & OPTION_ON) made &= makeShortcut(app, CSIDL_SENDTO);
+  return made;
 }
 
-void runProgram(SfxApp& app) {
+bool runProgram(SfxApp& app) {
   // The started program inherits the current directory: the destination folder.
   wchar_t path[MAX_PATH] = {};
   copyText(path, asWide(app.destinationFolder.c_str()), MAX_PATH);
-  if (!appendToPath(path, L"\\") || !appendToPath(path, asWide(app.settings.programToRun.c_str()))) return;
-  ShellExecuteW(static_cast<HWND>(app.mainWindow), nullptr, path, nullptr, nullptr, SW_SHOWNORMAL);
+  if (!appendToPath(path, L"\\") || !appendToPath(path, asWide(app.settings.programToRun.c_str()))) return false;
+  // ShellExecuteW reports success with a value above 32.
+  const auto result = ShellExecuteW(static_cast<HWND>(app.mainWindow), nullptr, path, nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(result) > 32;
 }

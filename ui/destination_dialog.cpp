@@ -6,8 +6,10 @@
 
 #include "core/app.h"
 #include "core/output_paths.h"
-#include "ui/path_text.h"
+#include "platform/win32_scoped.h"
+#include "platform/win32_text.h"
 #include "ui/resource_ids.h"
+#include "ui/user_output.h"
 
 namespace {
 
@@ -27,30 +29,13 @@ constexpr OptionBox kOptionBoxes[] = {
     {IDC_SENDTO, &SfxSettings::sendToOption},
 };
 
-// "C:\..." or "\\server\...": a path that does not depend on the current directory or drive.
-bool isFullyQualified(const wchar_t* path) {
-  const bool separator0 = path[0] == L'\\' || path[0] == L'/';
-  const bool separator1 = path[0] && (path[1] == L'\\' || path[1] == L'/');
-  if (separator0 && separator1) return true;
-  return path[0] && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
-}
-
-// A destination typed as a relative path is resolved once, here, against the directory the
-// program started in. Otherwise the second ensureDestination of the run would resolve it
-// again against the folder the first call made current, and extract one level too deep.
-void makeFullPath(wchar_t (&path)[MAX_PATH]) {
-  if (path[0] == 0 || isFullyQualified(path)) return;
-  wchar_t full[MAX_PATH];
-  const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
-  if (length > 0 && length < MAX_PATH) copyText(path, full, MAX_PATH);
-}
-
 void onInitDialog(HWND dialog, SfxApp* app) {
   g_dialogApp = app;
   const SfxSettings& settings = app->settings;
   SetWindowTextW(dialog, asWide(settings.title.c_str()));
   g_folderText[0] = 0;
-  copyText(g_folderText, asWide(settings.destination.c_str()), MAX_PATH);
+  // The settings' folder, or the one given with /D=.
+  copyText(g_folderText, asWide(app->destinationFolder.c_str()), MAX_PATH);
   SetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText);
   for (const OptionBox& box : kOptionBoxes) {
     const uint8_t option = settings.*box.option;
@@ -63,9 +48,9 @@ void onOk(HWND dialog) {
   SfxApp& app = *g_dialogApp;
   g_folderText[0] = 0;
   GetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText, MAX_PATH);
-  makeFullPath(g_folderText);
   app.destinationFolder.assign(asUtf16(g_folderText));
-  if (!ensureDestination(app, g_folderText)) {
+  resolveFolder(app.destinationFolder);
+  if (!ensureDestination(app, asWide(app.destinationFolder.c_str()))) {
     EndDialog(dialog, 1);  // the program ends; there is no second try
     return;
   }
@@ -86,7 +71,7 @@ void onOk(HWND dialog) {
 // created until OK.
 void onBrowse(HWND dialog) {
   // The browser is a COM object user; initialise the apartment for it on this thread.
-  const bool comReady = SUCCEEDED(CoInitialize(nullptr));
+  ScopedComInit com;
   wchar_t displayName[MAX_PATH];
   BROWSEINFOW info = {};
   info.hwndOwner = dialog;
@@ -97,7 +82,6 @@ void onBrowse(HWND dialog) {
     if (SHGetPathFromIDListW(items, g_folderText)) SetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText);
     ILFree(items);  // the shell allocator's Free, as the engine frees its item lists too
   }
-  if (comReady) CoUninitialize();
 }
 
 }  // namespace
@@ -115,7 +99,7 @@ INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
           onOk(dialog);
           break;
         case IDCANCEL:
-          EndDialog(dialog, 1);
+          EndDialog(dialog, 2);
           break;
         case IDC_BROWSE:
           onBrowse(dialog);
@@ -124,6 +108,19 @@ INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
       return TRUE;
   }
   return FALSE;
+}
+
+// The destination is made a full path once, on OK (or at the start with /S or /D=), against
+// the directory the program started in. Otherwise the second ensureDestination of the run
+// would resolve a relative folder again against the folder the first call made current, and
+// extract one level too deep. A full path does not change its folder here; one that does not
+// fit the buffer stays as it is, and ensureDestination refuses it. An empty text stays empty.
+void resolveFolder(WideString& folder) {
+  const wchar_t* path = asWide(folder.c_str());
+  if (path[0] == 0) return;
+  wchar_t full[MAX_PATH];
+  const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
+  if (length > 0 && length < MAX_PATH) folder.assign(asUtf16(full));
 }
 
 bool ensureDestination(SfxApp& app, const wchar_t* folder) {
@@ -139,6 +136,6 @@ bool ensureDestination(SfxApp& app, const wchar_t* folder) {
     // into the current directory, which would still be the previous one.
     ok = createFolderChain(asUtf16(chain)) && SetCurrentDirectoryW(folder);
   }
-  if (!ok) MessageBoxW(static_cast<HWND>(app.mainWindow), L"フォルダを作成できません", nullptr, MB_OK | MB_ICONEXCLAMATION);
+  if (!ok) tellUser(static_cast<HWND>(app.mainWindow), L"フォルダを作成できません", nullptr, MB_OK | MB_ICONEXCLAMATION);
   return ok;
 }

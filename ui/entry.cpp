@@ -2,12 +2,16 @@
 //
 // The runtime the stub uses (msvcrt.dll: malloc, _beginthreadex, _wutime64, ...) initialises
 // itself when it is loaded; the static start-up code of mingw-w64 adds only what the stub
-// does not need (argument parsing, floating-point set-up, TLS callbacks, pseudo-relocations
+// does not need (argv parsing, floating-point set-up, TLS callbacks, pseudo-relocations
 // for imported data), some 6 KB of a stub that must stay small. What remains to do here:
 // run the static constructors, call wWinMain, and end the process with its result.
 #include <windows.h>
 
 #include <cstddef>
+
+#include "core/stub_switches.h"
+#include "platform/win32_text.h"
+#include "ui/system_imports.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand);
 
@@ -28,8 +32,15 @@ void runStaticConstructors() {
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 extern "C" void stubEntry() {
+  // First of all: every DLL loaded from now on, and every dependency of one, comes from
+  // System32, never from the program's folder or the current directory.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // A Windows without user32 or shell32 cannot show a word; the exit code is all there is.
+  if (!loadSystemImports()) ExitProcess(1);
   runStaticConstructors();
-  // The stub uses neither its command line nor the show command.
+  // wWinMain gets the arguments without the program's name, as the runtime would pass them.
+  // The show command is not used.
   const auto instance = reinterpret_cast<HINSTANCE>(&__ImageBase);
-  ExitProcess(static_cast<UINT>(wWinMain(instance, nullptr, nullptr, SW_SHOWDEFAULT)));
+  const auto arguments = const_cast<PWSTR>(asWide(skipProgramName(asUtf16(GetCommandLineW()))));
+  ExitProcess(static_cast<UINT>(wWinMain(instance, nullptr, arguments, SW_SHOWDEFAULT)));
 }

@@ -1,16 +1,39 @@
-// Entry point of the self-extracting stub. Everything the stub needs is in its own file: it
-// takes no arguments, reads no configuration and writes no log.
+// Entry point of the self-extracting stub. Everything it extracts and sets up comes from its
+// own file; the command line only makes the run unattended (/S, /D=, /NORUN, /LOG=, /?).
 #include <windows.h>
 
 #include "core/app.h"
+#include "core/stub_switches.h"
+#include "platform/win32_text.h"
+#include "ui/exit_codes.h"
 #include "ui/progress_window.h"
+#include "ui/user_output.h"
 #include "ui/window_observer.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+namespace {
+
+constexpr wchar_t kSwitchesText[] =
+    L"使い方: ファイル名 [スイッチ]\n\n"
+    L"/S\t画面を表示せずに解凍します。\n"
+    L"/D=フォルダ\t解凍先フォルダ。最後に指定します。\n"
+    L"/NORUN\t解凍後にプログラムを起動しません。\n"
+    L"/LOG=ファイル\t結果をファイルに追記します。\n"
+    L"/?\tこの説明を表示します。";
+
+}  // namespace
+
+// commandLine holds the arguments only (the entry point has skipped the program's name).
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+  const StubSwitches switches = parseStubSwitches(asUtf16(commandLine));
   SfxApp app;
   WindowRunObserver observer(app);
   g_runObserver = &observer;
-  if (!startApplication(app, instance)) return 1;  // no window was shown
+  if (!beginUserOutput(switches)) return exit_code::failed;
+  if (switches.help || switches.unknown) {
+    tellUser(nullptr, kSwitchesText, L"Zolt SFX", MB_OK | MB_ICONINFORMATION);
+    return switches.unknown ? exit_code::badCommandLine : exit_code::ok;
+  }
+  if (!startApplication(app, instance, switches)) return exit_code::failed;  // no window was shown
 
   MSG message;
   int result;
@@ -19,5 +42,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     DispatchMessageW(&message);
   }
   // 0: WM_QUIT and its exit code; -1 (a broken loop) ends the program as well.
-  return result == 0 ? static_cast<int>(message.wParam) : 1;
+  return result == 0 ? static_cast<int>(message.wParam) : exit_code::failed;
 }

@@ -6,10 +6,13 @@
 
 #include "core/app.h"
 #include "core/extract.h"
+#include "core/stub_switches.h"
 #include "decode/frame.h"
+#include "platform/win32_scoped.h"
+#include "platform/win32_text.h"
 #include "shell/shortcuts.h"
 #include "ui/destination_dialog.h"
-#include "ui/path_text.h"
+#include "ui/exit_codes.h"
 #include "ui/resource_ids.h"
 #include "ui/window_messages.h"
 #include "ui/window_observer.h"
@@ -18,28 +21,41 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"ZOLTSFXCLASS";
 
-HINSTANCE g_instance = nullptr;
-bool g_classRegistered = false;
-SfxApp* g_app = nullptr;
-
-// The extraction thread while it runs; joined when its end message arrives, so that nothing
-// it uses is released under it.
-HANDLE g_worker = nullptr;
-// The window was closed while the worker ran: the run is being stopped, and the window goes
-// away as soon as the worker has ended.
-bool g_closing = false;
+// The window's process-wide state.
+struct ProgressWindowState {
+  HINSTANCE instance = nullptr;
+  bool classRegistered = false;
+  SfxApp* app = nullptr;
+  const StubSwitches* switches = nullptr;
+  // The extraction thread while it runs; joined when its end message arrives, so that
+  // nothing it uses is released under it.
+  HANDLE worker = nullptr;
+  // The window was closed while the worker ran: the run is being stopped, and the window
+  // goes away as soon as the worker has ended.
+  bool closing = false;
+  // The process's exit code, posted with the quit message. Every way to the end sets it,
+  // except closing the window, which is what it starts as.
+  int exitCode = exit_code::cancelled;
+};
+ProgressWindowState g_window;
 
 LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Once per process: common controls, the payload, the window class.
 bool runStartupSteps(SfxApp& app, HINSTANCE instance) {
-  g_instance = instance;
+  g_window.instance = instance;
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
   if (!InitCommonControlsEx(&controls)) {
     showLastError();
     return false;
   }
   if (!openPayload(app)) return false;  // it has shown its message, if any
+  // /D= replaces the settings' folder, made absolute against the directory the stub was
+  // started in (still the current one).
+  if (g_window.switches->destination.hasText()) {
+    app.destinationFolder = g_window.switches->destination;
+    resolveFolder(app.destinationFolder);
+  }
 
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
@@ -51,14 +67,14 @@ bool runStartupSteps(SfxApp& app, HINSTANCE instance) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kClassName;
   if (!RegisterClassExW(&windowClass)) return false;
-  g_classRegistered = true;
+  g_window.classRegistered = true;
   return true;
 }
 
 HWND createChild(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int width,
                  int height, HWND parent, int id) {
   return CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_instance, nullptr);
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_window.instance, nullptr);
 }
 
 unsigned __stdcall workerEntry(void* app) {
@@ -66,60 +82,82 @@ unsigned __stdcall workerEntry(void* app) {
   return 0;
 }
 
-// WM_SFX_START: the dialog (when the settings are complete), then the run.
+// Sets the exit code and closes the window, which ends the program.
+void endProgram(HWND window, int exitCode) {
+  g_window.exitCode = exitCode;
+  DestroyWindow(window);
+}
+
+// WM_SFX_START: the dialog (when the settings are complete), then the run. With /S there is
+// no dialog and the window stays hidden: the settings' folder is taken as the dialog's OK
+// would take it.
 void onStart(HWND window) {
-  SfxApp& app = *g_app;
-  if (app.settings.complete == 1 &&
-      DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_DESTINATION), window, destinationDialogProc,
-                      reinterpret_cast<LPARAM>(&app)) != 0) {
-    DestroyWindow(window);  // cancelled, destination not creatable, or no dialog at all
-    return;
+  SfxApp& app = *g_window.app;
+  const bool silent = g_window.switches->silent;
+  if (app.settings.complete == 1) {
+    if (silent) {
+      resolveFolder(app.destinationFolder);
+    } else {
+      // 0: confirmed; 1: the destination could not be created; 2: cancelled. -1: no dialog.
+      const INT_PTR result = DialogBoxParamW(g_window.instance, MAKEINTRESOURCEW(IDD_DESTINATION), window,
+                                             destinationDialogProc, reinterpret_cast<LPARAM>(&app));
+      if (result != 0) {
+        endProgram(window, result == exit_code::cancelled ? exit_code::cancelled : exit_code::failed);
+        return;
+      }
+    }
   }
   // A WM_CLOSE sent to the hidden owner while the dialog was up has destroyed both.
   if (!IsWindow(window)) return;
   SetWindowTextW(window, asWide(app.settings.title.c_str()));
-  ShowWindow(window, SW_SHOW);
+  if (!silent) ShowWindow(window, SW_SHOW);
   if (!ensureDestination(app, asWide(app.destinationFolder.c_str()))) {
-    DestroyWindow(window);
+    endProgram(window, exit_code::failed);
     return;
   }
-  g_worker = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, workerEntry, &app, 0, nullptr));
-  if (!g_worker) {
+  g_window.worker = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, workerEntry, &app, 0, nullptr));
+  if (!g_window.worker) {
     // Without a worker the window would wait for an end message that never comes.
     const DWORD code = GetLastError();
     showSystemError(code ? code : ERROR_NOT_ENOUGH_MEMORY, MB_OK | MB_ICONEXCLAMATION);
-    DestroyWindow(window);
+    endProgram(window, exit_code::failed);
   }
 }
 
 // WM_SFX_DONE and WM_SFX_ABORTED: the worker's last act. Wait for the thread to return (it
 // does nothing after posting), then finish the run and close.
 void onRunEnded(HWND window, bool aborted) {
-  if (!g_worker) return;  // not from our worker: any program can post to a window
-  WaitForSingleObject(g_worker, INFINITE);
-  CloseHandle(g_worker);
-  g_worker = nullptr;
-  SfxApp& app = *g_app;
+  if (!g_window.worker) return;  // not from our worker: any program can post to a window
+  WaitForSingleObject(g_window.worker, INFINITE);
+  CloseHandle(g_window.worker);
+  g_window.worker = nullptr;
+  SfxApp& app = *g_window.app;
+  int exitCode = exit_code::cancelled;
   if (aborted) {
     // The file whose decoding the abort stopped; the run leaves no path set when no file
     // member was cut short.
     if (!app.currentOutputPath.isEmpty()) DeleteFileW(asWide(app.currentOutputPath.c_str()));
-  } else if (!app.errorFlag && !g_closing) {
-    if (app.settings.complete == 1) makeShortcuts(app);
-    if (!app.settings.programToRun.isEmpty()) runProgram(app);
+  } else if (app.errorFlag) {
+    exitCode = exit_code::failed;
+  } else if (!g_window.closing) {
+    // A shortcut that cannot be made does not keep the program from being started.
+    bool done = true;
+    if (app.settings.complete == 1) done = makeShortcuts(app);
+    if (!app.settings.programToRun.isEmpty() && !g_window.switches->noRun) done &= runProgram(app);
+    exitCode = done ? exit_code::ok : exit_code::failed;
   }
-  DestroyWindow(window);
+  endProgram(window, exitCode);
 }
 
 // Closing the window ends the program at once, except while the worker runs: it still uses
 // the archive file, the window and the output. Then the run is aborted like the abort
 // button does, the window disappears, and it is destroyed when the worker has ended.
 void onClose(HWND window) {
-  if (!g_worker) {
+  if (!g_window.worker) {
     DestroyWindow(window);
     return;
   }
-  g_closing = true;
+  g_window.closing = true;
   g_runFlag = 0;
   ShowWindow(window, SW_HIDE);
 }
@@ -127,10 +165,10 @@ void onClose(HWND window) {
 LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
-      g_app = static_cast<SfxApp*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+      g_window.app = static_cast<SfxApp*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      PostQuitMessage(g_window.exitCode);
       return 0;
     case WM_CLOSE:
       onClose(window);
@@ -143,7 +181,7 @@ LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LP
       onStart(window);
       return 0;
     case WM_SFX_MEMBER:
-      showMemberPath(*g_app, reinterpret_cast<const wchar_t*>(lParam));
+      showMemberPath(*g_window.app, reinterpret_cast<const wchar_t*>(lParam));
       return 0;
     case WM_SFX_DONE:
       onRunEnded(window, false);
@@ -157,8 +195,9 @@ LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LP
 
 }  // namespace
 
-bool startApplication(SfxApp& app, HINSTANCE instance) {
-  if (!g_classRegistered && !runStartupSteps(app, instance)) return false;
+bool startApplication(SfxApp& app, HINSTANCE instance, const StubSwitches& switches) {
+  g_window.switches = &switches;
+  if (!g_window.classRegistered && !runStartupSteps(app, instance)) return false;
 
   POINT cursor = {};
   GetCursorPos(&cursor);
@@ -179,7 +218,6 @@ bool startApplication(SfxApp& app, HINSTANCE instance) {
 
   HWND abortButton = createChild(L"Button", L"中止", 0, 65, 50, 88, 19, window, IDC_ABORT);
   if (!abortButton) return false;
-  app.abortButton = abortButton;
   SendMessageW(abortButton, WM_SETFONT, font, FALSE);
 
   ShowWindow(window, SW_HIDE);
@@ -190,7 +228,7 @@ bool startApplication(SfxApp& app, HINSTANCE instance) {
 
 void showMemberPath(SfxApp& app, const wchar_t* path) {
   HWND textLine = static_cast<HWND>(app.textLine);
-  HDC dc = GetDC(textLine);
+  ScopedGetDC dc(textLine);
   if (!dc) return;  // the line keeps its previous text
   // A path too long for the buffer keeps its end, where the member's own name is.
   wchar_t text[MAX_PATH] = {};
@@ -198,11 +236,11 @@ void showMemberPath(SfxApp& app, const wchar_t* path) {
   copyText(text, length < MAX_PATH ? path : path + (length - (MAX_PATH - 1)), MAX_PATH);
   RECT client;
   GetClientRect(textLine, &client);
-  // Measure with the font the line draws with, not the DC's default system font, or the
-  // path is cut shorter than the line needs.
-  HGDIOBJ previousFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(textLine, WM_GETFONT, 0, 0)));
-  PathCompactPathW(dc, text, client.right - client.left);
-  SelectObject(dc, previousFont);
+  {
+    // Measure with the font the line draws with, not the DC's default system font, or the
+    // path is cut shorter than the line needs.
+    ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(textLine, WM_GETFONT, 0, 0)));
+    PathCompactPathW(dc, text, client.right - client.left);
+  }
   SetWindowTextW(textLine, text);
-  ReleaseDC(textLine, dc);
 }

@@ -4,7 +4,8 @@
 
 #include "core/app.h"
 #include "platform/platform.h"
-#include "ui/path_text.h"
+#include "platform/win32_text.h"
+#include "ui/user_output.h"
 #include "ui/window_messages.h"
 
 HWND g_progressWnd = nullptr;
@@ -16,18 +17,19 @@ void WindowRunObserver::memberAnnounced(const char16_t* storedPath) {
   SendMessageW(mainWindow(), WM_SFX_MEMBER, 0, reinterpret_cast<LPARAM>(storedPath));
 }
 
+void WindowRunObserver::memberExtracted(const char16_t* writtenPath) { logExtracted(asWide(writtenPath)); }
+
 // A position above the bar's maximum of 100 shows as a full bar.
 void WindowRunObserver::progressPercent(uint32_t percent) {
   SendMessageW(g_progressWnd, PBM_SETPOS, percent, 0);
 }
 
-// Modal on the calling thread (the worker), owned by the progress window.
+// Modal on the calling thread (the worker), owned by the progress window; with /S on the
+// console instead.
 void WindowRunObserver::showMessage(const char16_t* text, MessageKind kind) {
-  if (kind == MessageKind::unknownHeader) {
-    MessageBoxW(mainWindow(), asWide(text), L"Zolt SFX", MB_OK | MB_ICONERROR);
-  } else {
-    MessageBoxW(mainWindow(), asWide(text), nullptr, BOX_WARNING);
-  }
+  const bool unknownHeader = kind == MessageKind::unknownHeader;
+  tellUser(mainWindow(), asWide(text), unknownHeader ? L"Zolt SFX" : nullptr,
+           unknownHeader ? MB_OK | MB_ICONERROR : BOX_WARNING);
 }
 
 // The system's own text for the code, in a box without owner or caption of its own.
@@ -44,7 +46,7 @@ void WindowRunObserver::showSystemError(uint32_t code, uint32_t boxType) {
     for (int i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
     text[n] = 0;
   }
-  MessageBoxW(nullptr, asWide(text), nullptr, boxType);
+  tellUser(nullptr, asWide(text), nullptr, boxType);
 }
 
 // Posted: the worker must not wait for the shortcuts and the program start.

@@ -15,6 +15,7 @@ class WindowRunObserver final : public RunObserver {
  public:
   explicit WindowRunObserver(SfxApp& app) : app_(app) {}
   void memberAnnounced(const char16_t* storedPath) override;
+  void memberExtracted(const char16_t* writtenPath) override;
   void progressPercent(uint32_t percent) override;
   void showMessage(const char16_t* text, MessageKind kind) override;
   void showSystemError(uint32_t code, uint32_t boxType) override;

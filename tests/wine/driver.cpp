@@ -13,13 +13,17 @@
 // launched.txt beside itself.
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 #include <shlobj.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwctype>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "ui/resource_ids.h"
 
 namespace {
 
@@ -215,21 +219,34 @@ struct Child {
   bool started = false;
 };
 
-Child launch(const wchar_t* caseName, const wstring& currentDir) {
+// Starts a program with the given command line (the program's path quoted first); with an
+// output handle (inheritable), as its standard output and error.
+Child launchCommand(wstring commandLine, const wstring& currentDir, HANDLE output = nullptr) {
   Child child;
-  wstring commandLine = L"\"" + g_workDir + L"\\cases\\" + caseName + L".exe\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
+  if (output) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = output;
+  }
   // Under Wine a file whose previous process has just ended can still be busy for a moment.
   DWORD error = 0;
   for (int attempt = 0; attempt < 20 && !child.started; ++attempt) {
     if (attempt) Sleep(100);
-    child.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    child.started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
                                    currentDir.c_str(), &startup, &child.info);
     if (!child.started) error = GetLastError();
   }
-  expect(child.started, wstring(L"CreateProcessW starts ") + caseName + L" (error " + std::to_wstring(error) + L")");
+  expect(child.started, L"CreateProcessW starts " + commandLine + L" (error " + std::to_wstring(error) + L")");
   return child;
+}
+
+// Starts the case's self-extracting file, with arguments after its name when given.
+Child launch(const wchar_t* caseName, const wstring& currentDir, const wstring& arguments = L"",
+             HANDLE output = nullptr) {
+  wstring commandLine = L"\"" + g_workDir + L"\\cases\\" + caseName + L".exe\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  return launchCommand(commandLine, currentDir, output);
 }
 
 // Waits for the exit; the exit code, or -1 after the timeout (the process is then killed).
@@ -333,13 +350,22 @@ void answerMessageBox(const Child& child, const wstring& expected) {
   PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
+// Until the process ends (60 s at most): every message box it shows is a failure, reported
+// with its text and closed.
+void expectNoMessageUntilExit(const Child& child, const wstring& what) {
+  const DWORD start = GetTickCount();
+  while (child.started && !hasExited(child) && GetTickCount() - start < 60000) {
+    if (HWND box = waitForWindow(child, isMessageBox, 500)) {
+      expect(false, what + L" shows no message (shows \"" + messageBoxText(box) + L"\")");
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+  }
+}
+
 // ---------------------------------------------------------------- the dialog
 
 bool isChecked(HWND dialog, int id) { return sendTo(GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED; }
 bool isEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)); }
-
-constexpr int IDC_DEST_EDIT = 1000, IDC_STARTMENU = 1002, IDC_DESKTOP = 1003, IDC_SENDTO = 1004;
-constexpr int IDC_ABORT = 1017;
 
 // The check box's state as the option byte gives it: OPTION_ON checks, OPTION_CHANGEABLE enables.
 void expectBox(HWND dialog, int id, int optionByte, const wchar_t* name) {
@@ -422,13 +448,7 @@ void scenarioMethods() {
     const wstring caseName = wstring(L"method-") + method;
     const wstring run = freshRunFolder(caseName.c_str());
     Child child = launch(caseName.c_str(), run);
-    const DWORD start = GetTickCount();
-    while (child.started && !hasExited(child) && GetTickCount() - start < 60000) {
-      if (HWND box = waitForWindow(child, isMessageBox, 500)) {
-        expect(false, caseName + L" shows no message (shows \"" + messageBoxText(box) + L"\")");
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-      }
-    }
+    expectNoMessageUntilExit(child, caseName);
     expect(waitExit(child) == 0, caseName + L" exit code 0");
     for (const wchar_t* name : corpusNames) expectCorpusFile(run, name);
   }
@@ -451,7 +471,7 @@ void scenarioDialogOptions() {
     int id;
     const wchar_t* text;
   } texts[] = {{0xFFFF, L"解凍先ﾌｫﾙﾀﾞ(&D):"},
-               {1001, L"参照(&R)"},
+               {IDC_BROWSE, L"参照(&R)"},
                {IDC_STARTMENU, L"スタートメニューに登録する(&M)"},
                {IDC_DESKTOP, L"デスクトップにショートカットを作成する(&D)"},
                {IDC_SENDTO, L"「送る」に登録する(&T)"},
@@ -513,7 +533,7 @@ void scenarioDialogRelative() {
   deleteShortcuts(name);
 }
 
-// Cancel: nothing is created, exit code 0.
+// Cancel: nothing is created, exit code 2.
 void scenarioCancel() {
   const wstring run = freshRunFolder(L"cancel");
   Child child = launch(L"cancel", run);
@@ -523,7 +543,7 @@ void scenarioCancel() {
     setDestination(dialog, run + L"\\typed");
     click(dialog, IDCANCEL);
   }
-  expect(waitExit(child) == 0, L"exit code 0");
+  expect(waitExit(child) == 2, L"exit code 2 after cancel");
   expect(folderEntries(run).empty(), L"nothing extracted or created after cancel");
 }
 
@@ -536,11 +556,11 @@ void scenarioCloseDuringDialog() {
     HWND main = waitForWindow(child, [](HWND w) { return className(w) == L"ZOLTSFXCLASS"; });
     if (expect(main != nullptr, L"the hidden main window exists")) PostMessageW(main, WM_CLOSE, 0, 0);
   }
-  expect(waitExit(child, 20000) == 0, L"exit code 0");
+  expect(waitExit(child, 20000) == 2, L"exit code 2 after closing");
   expect(folderEntries(run).empty(), L"nothing extracted after closing during the dialog");
 }
 
-// "フォルダを作成できません", nothing extracted, exit code 0, for: a destination below an
+// "フォルダを作成できません", nothing extracted, exit code 1, for: a destination below an
 // existing file; an existing file itself (nothing needs creating, but the folder cannot be
 // entered: the run must not go on in the previous current directory); an empty text.
 void scenarioCannotCreate() {
@@ -556,7 +576,7 @@ void scenarioCannotCreate() {
     setDestination(dialog, typed);
     click(dialog, IDOK);
     answerMessageBox(child, L"フォルダを作成できません");
-    expect(waitExit(child) == 0, L"exit code 0 for destination \"" + typed + L"\"");
+    expect(waitExit(child) == 1, L"exit code 1 for destination \"" + typed + L"\"");
     const std::vector<wstring> entries = folderEntries(run);
     expect(entries.size() == 1 && entries[0] == L"blocker", L"nothing extracted for destination \"" + typed + L"\"");
   }
@@ -572,7 +592,7 @@ void scenarioCrcError() {
   HWND dialog = waitForDialog(child);
   if (dialog) click(dialog, IDOK);
   answerMessageBox(child, L"ファイル corrupt.txt が壊れています。");
-  expect(waitExit(child) == 0, L"exit code 0");
+  expect(waitExit(child) == 1, L"exit code 1 after a CRC error");
   expect(exists(run + L"\\bin\\launched.exe"), L"the member before the damaged one stays");
   expect(exists(run + L"\\corrupt.txt"), L"the damaged file stays");
   expect(!exists(run + L"\\never.txt"), L"no member after the damaged one");
@@ -629,7 +649,7 @@ void scenarioNoSpecialFolder() {
     Child child = launch(L"nofolder", run);
     HWND dialog = waitForDialog(child);
     if (dialog) click(dialog, IDOK);
-    expect(waitExit(child) == 0, L"exit code 0");
+    expect(waitExit(child) == 1, L"exit code 1: the desktop shortcut could not be made");
   }
   const wstring target = run + L"\\bin\\launched.exe";
   expectShortcut(CSIDL_PROGRAMS, name, true, target, run);
@@ -681,7 +701,7 @@ void scenarioMemberPath() {
            L"the long path is shortened with an ellipsis, keeping the name (shows " + text + L")");
     sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
   }
-  expect(waitExit(child) == 0, L"exit code 0");
+  expect(waitExit(child) == 2, L"exit code 2 after abort");
   expect(exists(dest + L"\\documents\\manuals\\japanese\\setup-guide\\readme.txt"), L"first member extracted under Program Files");
   removeTree(specialFolder(CSIDL_PROGRAM_FILES) + L"\\Zolt");
 }
@@ -718,7 +738,7 @@ void scenarioAbort() {
     sendTo(abortButton, BM_CLICK);
     sendTo(abortButton, BM_CLICK);
   }
-  expect(waitExit(child) == 0, L"exit code 0");
+  expect(waitExit(child) == 2, L"exit code 2 after abort");
   expectStoppedAtBigMember(run, name);
 }
 
@@ -730,7 +750,7 @@ void scenarioCloseDuringRun() {
   const wstring run = freshRunFolder(L"close");
   Child child = launch(L"close", run);
   if (HWND window = runUntilBigMember(child)) PostMessageW(window, WM_CLOSE, 0, 0);
-  expect(waitExit(child, 20000) == 0, L"exit code 0 soon after closing");
+  expect(waitExit(child, 20000) == 2, L"exit code 2 soon after closing");
   expectStoppedAtBigMember(run, name);
 }
 
@@ -816,6 +836,267 @@ void scenarioZsfxMade() {
   expect(isFolder(run + L"\\made"), L"extracted into made\\");
 }
 
+// ---------------------------------------------------------------- switches
+
+// Whether the process shows a visible top-level window before it ends (checked until the
+// timeout; the caller then waits for the exit).
+bool showsWindowBeforeExit(const Child& child, DWORD milliseconds = 60000) {
+  const DWORD start = GetTickCount();
+  while (child.started && !hasExited(child) && GetTickCount() - start < milliseconds) {
+    WindowSearch search{child.info.dwProcessId, [](HWND w) { return IsWindowVisible(w) != FALSE; }};
+    EnumWindows(searchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+std::string fileBytes(const wstring& path) {
+  std::string bytes;
+  readWholeFile(path, bytes);
+  return bytes;
+}
+
+// /S: no dialog, no window; the settings decide: their folder (relative, with a space),
+// the shortcuts whose option is on (changeable or not), and the program.
+void scenarioSilent() {
+  const wstring name = L"silent-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"silent");
+  Child child = launch(L"silent", run, L"/S");
+  expect(!showsWindowBeforeExit(child), L"no window under /S");
+  expect(waitExit(child) == 0, L"exit code 0");
+  const wstring dest = run + L"\\silent out";
+  for (const wchar_t* file : {L"one.txt", L"small.txt", L"text.txt"}) expectCorpusFile(dest, file);
+  const wstring target = dest + L"\\bin\\launched.exe";
+  expectShortcut(CSIDL_COMMON_PROGRAMS, name, true, target, dest);
+  expectShortcut(CSIDL_COMMON_DESKTOPDIRECTORY, name, false, target, dest);
+  expectShortcut(CSIDL_SENDTO, name, true, target, dest);
+  const wstring launchedIn = launchedRecord(dest + L"\\bin", 15000);
+  expect(lstrcmpiW(launchedIn.c_str(), dest.c_str()) == 0, L"the program was started (" + launchedIn + L")");
+  deleteShortcuts(name);
+}
+
+// /NORUN and /LOG= (relative to the start directory, appended, UTF-8 without BOM, CR LF),
+// with the switches written in other cases and with "-".
+void scenarioNoRunAndLog() {
+  const wstring name = L"silent-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"norun");
+  writeWholeFile(run + L"\\install.log", "earlier\r\n", 9);
+  Child child = launch(L"silent", run, L"-s /norun /Log=install.log");
+  expect(!showsWindowBeforeExit(child), L"no window under -s");
+  expect(waitExit(child) == 0, L"exit code 0");
+  const wstring dest = run + L"\\silent out";
+  expectCorpusFile(dest, L"text.txt");
+  expectShortcut(CSIDL_COMMON_PROGRAMS, name, true, dest + L"\\bin\\launched.exe", dest);
+  expect(launchedRecord(dest + L"\\bin", 3000).empty(), L"no program with /NORUN");
+  const std::string log = fileBytes(run + L"\\install.log");
+  expect(log == "earlier\r\nOK one.txt\r\nOK small.txt\r\nOK text.txt\r\nOK bin/launched.exe\r\n",
+         L"the log lists every member after what it held (is \"" + wstring(log.begin(), log.end()) + L"\")");
+  deleteShortcuts(name);
+}
+
+// /S on a damaged file: exit code 1 and no box waiting for a click; the log says why, and so
+// does the output that the caller redirected into a file.
+void scenarioSilentDamaged() {
+  const wstring run = freshRunFolder(L"silentcrc");
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  const wstring outputPath = run + L"\\output.txt";
+  HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, 0, nullptr);
+  Child child = launch(L"silent-crc", run, L"/S /LOG=\"" + run + L"\\crc log.txt\"", output);
+  expect(!showsWindowBeforeExit(child), L"no window or box under /S");
+  expect(waitExit(child, 30000) == 1, L"exit code 1");
+  CloseHandle(output);
+  expect(exists(run + L"\\out\\bin\\launched.exe"), L"the member before the damaged one is written");
+  const std::string log = fileBytes(run + L"\\crc log.txt");
+  expect(log == "OK bin/launched.exe\r\nMSG ファイル corrupt.txt が壊れています。\r\n",
+         L"the log holds the written member and the message (" + std::to_wstring(log.size()) + L" bytes)");
+  const std::string printed = fileBytes(outputPath);
+  expect(printed == "ファイル corrupt.txt が壊れています。\r\n",
+         L"the message goes to the redirected output (" + std::to_wstring(printed.size()) + L" bytes)");
+}
+
+// /D= with /S: an absolute folder with spaces and no quotes, and a relative quoted one
+// with trailing spaces, made absolute against the start directory; then one that cannot be
+// created.
+void scenarioSilentDestination() {
+  const wstring run = freshRunFolder(L"silentdest");
+  const struct {
+    wstring arguments, dest;
+  } cases[] = {{L"/S /D=" + run + L"\\abs dir\\sub", run + L"\\abs dir\\sub"},
+               {L"/NORUN /S /D=\"rel dir\\sub\"  ", run + L"\\rel dir\\sub"}};
+  for (const auto& c : cases) {
+    Child child = launch(L"cancel", run, c.arguments);
+    expect(!showsWindowBeforeExit(child), L"no window for " + c.arguments);
+    expect(waitExit(child) == 0, L"exit code 0 for " + c.arguments);
+    for (const wchar_t* file : {L"one.txt", L"text.txt"}) expectCorpusFile(c.dest, file);
+  }
+  expect(!exists(run + L"\\out"), L"the settings' folder is not used");
+  // A folder below a file cannot be created: exit code 1, no box waiting for a click.
+  writeWholeFile(run + L"\\blocker", "x", 1);
+  Child child = launch(L"cancel", run, L"/S /D=" + run + L"\\blocker\\sub");
+  expect(!showsWindowBeforeExit(child), L"no window or box when the folder cannot be created");
+  expect(waitExit(child, 30000) == 1, L"exit code 1 when the folder cannot be created");
+}
+
+// /D= without /S fills the dialog's folder field, made absolute.
+void scenarioDestinationInDialog() {
+  const wstring run = freshRunFolder(L"dialogdest");
+  Child child = launch(L"cancel", run, L"/D=typed dir");
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return (void)waitExit(child, 1000);
+  const wstring shown = textOf(GetDlgItem(dialog, IDC_DEST_EDIT));
+  expect(lstrcmpiW(shown.c_str(), (run + L"\\typed dir").c_str()) == 0, L"the dialog shows the /D= folder (is " + shown + L")");
+  click(dialog, IDOK);
+  expect(waitExit(child) == 0, L"exit code 0");
+  expectCorpusFile(run + L"\\typed dir", L"one.txt");
+}
+
+// /? shows the switches and ends with 0; an unknown switch shows them and ends with 3, with
+// /S without any window. Nothing is extracted.
+void scenarioHelpAndUnknownSwitch() {
+  const wstring run = freshRunFolder(L"switches");
+  for (const wchar_t* arguments : {L"/?", L"/X"}) {
+    Child child = launch(L"cancel", run, arguments);
+    answerMessageBox(child, L"/NORUN");
+    const long code = waitExit(child);
+    expect(code == (arguments[1] == L'?' ? 0 : 3), wstring(L"exit code for ") + arguments + L" (is " + std::to_wstring(code) + L")");
+  }
+  Child child = launch(L"cancel", run, L"/S /bogus");
+  expect(!showsWindowBeforeExit(child), L"no window for /S /bogus");
+  expect(waitExit(child) == 3, L"exit code 3 for /S /bogus");
+  expect(folderEntries(run).empty(), L"nothing extracted");
+}
+
+// An archive of names Windows refuses, made elsewhere: every member is written under the
+// name zsfx extract gives it on Linux (run.sh compares both trees).
+void scenarioRefusedNames() {
+  const wstring run = freshRunFolder(L"refused");
+  Child child = launch(L"refused", run);
+  expectNoMessageUntilExit(child, L"refused");
+  expect(waitExit(child) == 0, L"exit code 0");
+  for (const wchar_t* name : {L"what_.txt", L"quote_x.txt", L"trail_", L"___\\g.txt", L"dir_\\colon_x.txt", L"_CON_",
+                              L"after.txt"}) {
+    expect(exists(run + L"\\" + name), wstring(L"written: ") + name);
+  }
+}
+
+// The zsfx-made file signed afterwards with a test certificate (run.sh signs it): the
+// signature follows the payload, and the file still extracts.
+void scenarioSigned() {
+  const wstring file = g_workDir + L"\\cases\\signed.exe";
+  const std::string bytes = fileBytes(file);
+  if (!expect(bytes.size() > 0x200, L"run.sh made cases\\signed.exe")) return;
+  // The certificate table: data directory 4 of the PE32+ optional header.
+  const uint32_t pe = *reinterpret_cast<const uint32_t*>(bytes.data() + 0x3C);
+  const uint32_t certificateSize = *reinterpret_cast<const uint32_t*>(bytes.data() + pe + 24 + 112 + 4 * 8 + 4);
+  expect(certificateSize > 0, L"the file carries a signature");
+  const wstring run = freshRunFolder(L"signed");
+  Child child = launch(L"signed", run, L"/S");
+  expect(waitExit(child) == 0, L"exit code 0");
+  expect(exists(run + L"\\made\\README.txt"), L"extracted into made\\");
+}
+
+// ---------------------------------------------------------------- planted DLLs
+
+// Every DLL the stub's process loads under Wine (WINEDEBUG=+loaddll, with the dialog, a
+// shortcut and the shell notifications), and some that Windows itself loads for the same
+// calls. The scenario also checks that the running stub has no module outside this list.
+// kernel32, kernelbase, ntdll, win32u and winex11.drv are part of Wine itself and are only
+// ever loaded as its built-in copies: planted, they are left in place but prove nothing here.
+const wchar_t* const kPlantedNames[] = {
+    L"actxprxy.dll", L"advapi32.dll", L"bcrypt.dll", L"cfgmgr32.dll", L"combase.dll", L"comctl32.dll",
+    L"cryptbase.dll", L"dnsapi.dll", L"dwmapi.dll", L"gdi32.dll", L"imm32.dll", L"iphlpapi.dll",
+    L"kernel32.dll", L"kernelbase.dll", L"msimg32.dll", L"msvcrt.dll", L"nsi.dll", L"ntdll.dll",
+    L"ole32.dll", L"oleaut32.dll", L"profapi.dll", L"propsys.dll", L"rpcrt4.dll", L"sechost.dll",
+    L"setupapi.dll", L"shcore.dll", L"shell32.dll", L"shlwapi.dll", L"ucrtbase.dll", L"user32.dll",
+    L"userenv.dll", L"uxtheme.dll", L"version.dll", L"win32u.dll", L"windows.storage.dll", L"winex11.drv",
+    L"ws2_32.dll", L"zlib1.dll"};
+
+void plantCopies(const wstring& folder) {
+  for (const wchar_t* name : kPlantedNames) {
+    expect(CopyFileW((g_workDir + L"\\planted.dll").c_str(), (folder + L"\\" + name).c_str(), FALSE),
+           L"planted " + folder + L"\\" + name);
+  }
+}
+
+wstring lowerCase(wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+  return text;
+}
+
+// The names of the modules a running process has loaded that are not in kPlantedNames.
+wstring modulesOutsideTheList(const Child& child) {
+  HMODULE modules[512];
+  DWORD bytes = 0;
+  if (!K32EnumProcessModules(child.info.hProcess, modules, sizeof modules, &bytes)) return L"(cannot list modules)";
+  wstring unknown;
+  for (DWORD i = 1; i < bytes / sizeof(HMODULE); ++i) {  // [0] is the program itself
+    wchar_t path[MAX_PATH] = {};
+    K32GetModuleFileNameExW(child.info.hProcess, modules[i], path, MAX_PATH);
+    const wstring name = lowerCase(wcsrchr(path, L'\\') ? wcsrchr(path, L'\\') + 1 : path);
+    bool listed = false;
+    for (const wchar_t* planted : kPlantedNames) listed = listed || name == planted;
+    if (!listed) unknown += name + L" ";
+  }
+  return unknown;
+}
+
+// What the planted copies wrote about themselves in the folder ("" when none was loaded).
+wstring plantedRecord(const wstring& folder) {
+  std::string bytes;
+  if (!readWholeFile(folder + L"\\planted-record.txt", bytes)) return L"";
+  return wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}
+
+// A copy of the DLL under every name the stub loads, beside the self-extracting file and in
+// its current directory. The stub runs with the dialog (and makes a shortcut) and without
+// it; no copy may be loaded, judged by the copies' own record, and each run extracts every
+// file with exit code 0 (a copy that broke the start-up would write no record).
+void scenarioPlantedDlls() {
+  const wstring app = freshRunFolder(L"planted-app");
+  const wstring run = freshRunFolder(L"planted");
+  plantCopies(app);
+  plantCopies(run);
+  const wstring shortcut = L"planted-test";
+  deleteShortcuts(shortcut);
+
+  // The recording works: loaded on purpose, a copy leaves its record.
+  const wstring control = freshRunFolder(L"planted-control");
+  CopyFileW((g_workDir + L"\\planted.dll").c_str(), (control + L"\\zoltplant.dll").c_str(), FALSE);
+  if (HMODULE loaded = LoadLibraryW((control + L"\\zoltplant.dll").c_str())) FreeLibrary(loaded);
+  expect(plantedRecord(control).find(L"zoltplant.dll") != wstring::npos, L"a planted copy records its loading");
+
+  const struct {
+    const wchar_t* caseName;
+    const wchar_t* arguments;
+    bool withDialog;
+  } runs[] = {{L"planted", L"", true}, {L"planted-nodialog", L"", false}, {L"planted", L"/S", false}};
+  for (const auto& r : runs) {
+    const wstring what = wstring(r.caseName) + L" " + r.arguments;
+    const wstring exe = app + L"\\" + r.caseName + L".exe";
+    CopyFileW((g_workDir + L"\\cases\\" + r.caseName + L".exe").c_str(), exe.c_str(), FALSE);
+    const wstring dest = lstrcmpW(r.caseName, L"planted") == 0 ? run + L"\\dest" : run;
+    removeTree(run + L"\\dest");
+    Child child = launchCommand(L"\"" + exe + L"\" " + r.arguments, run);
+    if (r.withDialog) {
+      if (HWND dialog = waitForDialog(child)) {
+        const wstring unknown = modulesOutsideTheList(child);
+        expect(unknown.empty(), L"every module of the stub is planted (add: " + unknown + L")");
+        click(dialog, IDOK);
+      }
+    }
+    expect(waitExit(child) == 0, what + L": exit code 0");
+    for (const wchar_t* name : {L"one.txt", L"small.txt", L"text.txt"}) expectCorpusFile(dest, name);
+    expect(exists(dest + L"\\bin\\launched.exe"), what + L": bin\\launched.exe extracted");
+  }
+  expectShortcut(CSIDL_COMMON_PROGRAMS, shortcut, true, run + L"\\dest\\bin\\launched.exe", run + L"\\dest");
+  deleteShortcuts(shortcut);
+  expect(plantedRecord(app).empty(), L"no DLL beside the file was loaded (" + plantedRecord(app) + L")");
+  expect(plantedRecord(run).empty(), L"no DLL in the current directory was loaded (" + plantedRecord(run) + L")");
+}
+
 struct Scenario {
   const wchar_t* name;
   void (*run)();
@@ -837,6 +1118,15 @@ const Scenario kScenarios[] = {
     {L"close-during-run", scenarioCloseDuringRun},
     {L"member-path", scenarioMemberPath},
     {L"zsfx-made", scenarioZsfxMade},
+    {L"planted-dlls", scenarioPlantedDlls},
+    {L"silent", scenarioSilent},
+    {L"norun-log", scenarioNoRunAndLog},
+    {L"silent-damaged", scenarioSilentDamaged},
+    {L"silent-destination", scenarioSilentDestination},
+    {L"dialog-destination", scenarioDestinationInDialog},
+    {L"switches", scenarioHelpAndUnknownSwitch},
+    {L"refused-names", scenarioRefusedNames},
+    {L"signed", scenarioSigned},
 };
 
 // ---------------------------------------------------------------- screenshots
@@ -878,7 +1168,7 @@ int takeScreenshots() {
   while (sendTo(bar, PBM_GETPOS) < 40 && GetTickCount() - start < 30000 && !hasExited(child)) Sleep(5);
   offerForPicture(window, L"progress");
   sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
-  return waitExit(child) == 0 ? 0 : 1;
+  return waitExit(child) == 2 ? 0 : 1;
 }
 
 // Started by the stub as its program to run: record the current directory and end.

@@ -144,6 +144,23 @@ def main():
                               target="bin\\launched.exe", startmenu=3, desktop=1, sendto=2),
                [member("documents/manuals/japanese/setup-guide/readme.txt", b"readme\r\n"),
                 zero_member("data/archives/large-sample-data/big.bin", big_mib << 20)])
+    # The planted-DLL scenario: with the dialog (and a shortcut, which brings in COM), and
+    # without settings, so without the dialog.
+    write_case(work, stub, "planted",
+               settings_block(title="planted", destination="dest", target="bin\\launched.exe", startmenu=2,
+                              name="planted-test"), basic)
+    write_case(work, stub, "planted-nodialog", b"\x00", basic)
+    # Unattended runs: a destination with a space, the Start menu and Send To on, the desktop
+    # changeable but off, and a program to start.
+    write_case(work, stub, "silent",
+               settings_block(title="silent", destination="silent out", target="bin\\launched.exe", startmenu=2,
+                              desktop=1, sendto=3, program="bin\\launched.exe", name="silent-test"), basic)
+    write_case(work, stub, "silent-crc", settings_block(destination="out"), [launched, damaged[:-1]])
+    # Names Windows refuses, as an archive made on another system holds them.
+    write_case(work, stub, "refused", b"\x00",
+               [member(n, n.encode("latin-1") + b"\r\n") for n in
+                ("what?.txt", 'quote"x.txt', "a<b>c.txt", "pipe|star*.txt", "trail.", "space ", "ctl\x01\x1f.txt",
+                 ".../g.txt", "dir?/colon:x.txt", "CON.", "after.txt")])
     for name, shortcut in (("abort", "abort-test"), ("close", "close-test")):
         write_case(work, stub, name,
                    settings_block(title="中断テスト", target="bin\\launched.exe", startmenu=2,

@@ -23,10 +23,11 @@ skip() {
   echo "run.sh: Wine tests skipped" >&2
   exit 77
 }
-for tool in wine xvfb-run python3; do
+for tool in wine xvfb-run python3 openssl osslsigncode; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
-[ -f "$stub" ] && [ -f "$driver" ] || skip "build the windows preset first ($stub, $driver)"
+[ -f "$stub" ] && [ -f "$driver" ] && [ -f "$build/bin/planted.dll" ] ||
+  skip "build the windows preset first ($stub, $driver, planted.dll)"
 # The corpus is part of the repository: its absence is an error, never a reason to skip.
 [ -f "$corpus/manifest.json" ] || { echo "run.sh: no test corpus at $corpus" >&2; exit 2; }
 
@@ -37,12 +38,19 @@ work=$(mktemp -d /tmp/zolt-wine.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 python3 "$here/make_cases.py" "$stub" "$driver" "$corpus" "$work" "${ZOLT_BIG_MIB:-256}"
 cp "$driver" "$work/driver.exe"
+# The DLL that records its own loading, for the planted-DLL scenario.
+cp "$build/bin/planted.dll" "$work/planted.dll"
 # With a host build of zsfx: a self-extracting file that zsfx make writes from samples/, packed
 # with ZOLT_MAKE_METHOD (default lh5).
 zsfx=${ZOLT_ZSFX:-$root/build/host/tools/zsfx/zsfx}
 if [ -x "$zsfx" ]; then
   "$zsfx" make -o "$work/cases/zsfxmade.exe" --stub "$stub" --from "$root/samples" --title "Zolt サンプル" \
     --dest made --startmenu off --desktop off --sendto off --method "${ZOLT_MAKE_METHOD:-lh5}"
+  # The same file signed afterwards, as a publisher would, with a throw-away certificate.
+  openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Zolt SFX test" -days 2 \
+    -keyout "$work/test.key" -out "$work/test.crt" >/dev/null 2>&1
+  osslsigncode sign -certs "$work/test.crt" -key "$work/test.key" \
+    -in "$work/cases/zsfxmade.exe" -out "$work/cases/signed.exe" >/dev/null
 fi
 
 # One X server and one wineserver for all scenarios.
@@ -55,20 +63,24 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
   exit $status
 ' "$work" "$corpus" "$@" || status=$?
 
-# The stub's extraction of the zsfx-made file equals zsfx's own, names, sizes, bytes and
-# modification times.
-if [ -f "$work/runs/zsfxmade/made/README.txt" ] || [ -d "$work/runs/zsfxmade/made" ]; then
-  mkdir -p "$work/by-zsfx"
-  "$zsfx" extract "$work/cases/zsfxmade.exe" -C "$work/by-zsfx" >/dev/null
-  # Folders get no time stamp from either; files keep the member's.
-  listing() { (cd "$1" && { find . -mindepth 1 -type d -printf 'dir %p\n'; find . -type f -printf 'file %s %T@ %p\n' | sed 's/\.[0-9]* / /'; } | sort); }
-  if listing "$work/runs/zsfxmade/made" | diff - <(listing "$work/by-zsfx") >/dev/null 2>&1 &&
-     diff -r "$work/runs/zsfxmade/made" "$work/by-zsfx" >/dev/null; then
-    echo "PASS zsfx-made: the stub under Wine and zsfx extract write the same tree"
+# The stub's extraction under Wine equals zsfx's own on Linux: names, sizes, bytes and
+# modification times. Folders get no time stamp from either; files keep the member's.
+listing() { (cd "$1" && { find . -mindepth 1 -type d -printf 'dir %p\n'; find . -type f -printf 'file %s %T@ %p\n' | sed 's/\.[0-9]* / /'; } | sort); }
+same_tree() {  # NAME STUB_TREE SELF_EXTRACTING_FILE
+  [ -d "$2" ] || return 0  # the scenario did not run
+  rm -rf "$work/by-zsfx" && mkdir -p "$work/by-zsfx"
+  "$zsfx" extract "$3" -C "$work/by-zsfx" >/dev/null || true
+  if listing "$2" | diff - <(listing "$work/by-zsfx") >/dev/null 2>&1 && diff -r "$2" "$work/by-zsfx" >/dev/null; then
+    echo "PASS $1: the stub under Wine and zsfx extract write the same tree"
   else
-    echo "FAIL zsfx-made: the stub under Wine and zsfx extract differ:"
-    diff <(listing "$work/runs/zsfxmade/made") <(listing "$work/by-zsfx") || true
+    echo "FAIL $1: the stub under Wine and zsfx extract differ:"
+    diff <(listing "$2") <(listing "$work/by-zsfx") || true
     status=1
   fi
+}
+if [ -x "$zsfx" ]; then
+  same_tree zsfx-made "$work/runs/zsfxmade/made" "$work/cases/zsfxmade.exe"
+  same_tree signed "$work/runs/signed/made" "$work/cases/signed.exe"
+  same_tree refused-names "$work/runs/refused" "$work/cases/refused.exe"
 fi
 exit "${status:-0}"

@@ -1,5 +1,5 @@
-// Small helpers for the Win32 edge of the stub: the engine's text is char16_t, Win32's is
-// wchar_t, and both are the same UTF-16 code units on Windows.
+// Win32 text helpers for the stub's Windows-only code (ui/ and shell/): the engine's text is
+// char16_t, Win32's is wchar_t, and both are the same UTF-16 code units on Windows.
 #pragma once
 
 #include <windows.h>
