@@ -5,8 +5,13 @@
 # beside the archives an independent encoder made (mixed-lh5.lzh, mixed-lh7.lzh).
 # Every archive made here is checked with `zsfx test`, whose user time (decoding plus CRC)
 # is shown too, since the stub decodes what is packed here on every installation.
+# The table packs with --threads 1, for CPU time against gzip. A second table packs at the
+# normal and best levels with 1 thread and with all (one per processor), alternately,
+# ROUNDS times each, and shows the fastest wall time, CPU time and peak resident memory
+# of each, checking that both give the same bytes.
 #   bench/run-encode-bench.sh [DATA_DIR]        (default: see bench/bench-data.sh)
 #   LEVELS="normal" METHODS="lh7" bench/run-encode-bench.sh   to run a subset
+#   ROUNDS=3 (default) THREAD_LEVELS="normal best" (default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -60,8 +65,38 @@ row "gzip -9" "$gz9" "$gz9_time" -
 for method in $methods; do
   for level in $levels; do
     archive="$work/$method-$level.lzh"
-    t=$(user_time "$zsfx" pack "$archive" "$work/data" --method "$method" --level "$level")
+    t=$(user_time "$zsfx" pack "$archive" "$work/data" --method "$method" --level "$level" --threads 1)
     row "zsfx $method $level" "$(stat -c %s "$archive")" "$t" "$(test_time "$archive")"
   done
 done
 echo "(time budget at the default level: gzip -6, ${gz6_time} s user)"
+
+# Threads: the other processes of the machine disturb wall times, so both sides run in
+# turn and the fastest of each is shown.
+cores=$(nproc)
+rounds=${ROUNDS:-3}
+thread_levels=${THREAD_LEVELS:-"normal best"}
+echo
+printf 'lh7 with 1 and %d threads, fastest of %d alternating runs\n' "$cores" "$rounds"
+printf '%-16s %8s %8s %8s %10s %12s\n' what wall-s user-s sys-s peak-MiB bytes
+for level in $thread_levels; do
+  for threads in 1 "$cores"; do echo 1000000 > "$work/best-$threads"; done
+  for ((round = 0; round < rounds; round++)); do
+    for threads in 1 "$cores"; do
+      /usr/bin/time -f '%e %U %S %M' -o "$work/time" \
+        "$zsfx" pack "$work/t$threads.lzh" "$work/data" --level "$level" --threads "$threads"
+      read -r wall user sys peak < "$work/time"
+      read -r best _ < "$work/best-$threads"
+      if [ "$(echo "$wall < $best" | bc -l)" = 1 ]; then echo "$wall $user $sys $peak" > "$work/best-$threads"; fi
+    done
+  done
+  cmp -s "$work/t1.lzh" "$work/t$cores.lzh" || { echo "1 and $cores threads give different bytes" >&2; exit 1; }
+  for threads in 1 "$cores"; do
+    read -r wall user sys peak < "$work/best-$threads"
+    printf '%-16s %8s %8s %8s %10.1f %12d\n' "$level $threads thr" "$wall" "$user" "$sys" \
+      "$(echo "$peak/1024" | bc -l)" "$(stat -c %s "$work/t$threads.lzh")"
+  done
+  read -r one _ < "$work/best-1"
+  read -r all _ < "$work/best-$cores"
+  printf '%-16s %8.2f  (wall of %d threads / wall of 1)\n' "$level ratio" "$(echo "$all/$one" | bc -l)" "$cores"
+done

@@ -98,7 +98,9 @@ class BitInput {
     const uint8_t* next;
     const uint8_t* end;
 
-    void refill() {
+    // Always inlined: built for size (-Os: the stub, zsfx.exe), GCC would call it out of the
+    // hot loops, and the state would then live in memory instead of registers.
+    [[gnu::always_inline]] void refill() {
       uint64_t word;
       std::memcpy(&word, next, 8);
       bits |= loadBigEndian(word) >> available;

@@ -1,13 +1,11 @@
-// The decoder frame: the method list, CRC-16, the copy of stored members and the progress
+// The decoder frame: the method list, the copy of stored members and the progress
 // and abort state that every method shares.
 #include "decode/frame.h"
 
-#include <array>
 #include <cstring>
 
 #include "core/app.h"
 #include "core/run_observer.h"
-#include "decode/crc16_fast.h"
 #include "decode/frame_internal.h"
 #include "platform/platform.h"
 
@@ -16,26 +14,6 @@ namespace {
 // Stored members are copied in chunks of this size; progress and the run flag are looked at
 // after each one.
 constexpr uint32_t kStoredChunk = 2048;
-
-// CRC-16/ARC: entry i is i run through 8 rounds of the reflected polynomial 0xA001.
-constexpr std::array<uint16_t, 256> makeCrcTable() {
-  std::array<uint16_t, 256> table{};
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t x = i;
-    for (int round = 0; round < 8; ++round) x = (x & 1) != 0 ? (x >> 1) ^ 0xA001u : x >> 1;
-    table[i] = static_cast<uint16_t>(x);
-  }
-  return table;
-}
-
-// Built once when the run starts; filled here already so that no caller can see it empty,
-// except in the stub, whose worker builds it before anything else and which saves the 1 KB
-// that the table and its constant image take in the file.
-#ifdef ZOLT_STUB
-std::array<uint16_t, 256> g_crcTable;
-#else
-std::array<uint16_t, 256> g_crcTable = makeCrcTable();
-#endif
 
 DecodeResult copyStored(SfxApp& app, FileObject* output, uint64_t size) {
   DecodeResult result;
@@ -78,27 +56,6 @@ int findMethodNumber(const uint8_t id[5]) {
     if (std::memcmp(id, METHOD_IDS[number], 5) == 0) return number;
   }
   return -1;
-}
-
-void buildCrcTable() {
-#ifdef ZOLT_STUB
-  // Computed here rather than copied from a constant image of the table.
-  for (uint32_t i = 0; i < 256; ++i) {
-    uint32_t x = i;
-    for (int round = 0; round < 8; ++round) x = (x & 1) != 0 ? (x >> 1) ^ 0xA001u : x >> 1;
-    g_crcTable[i] = static_cast<uint16_t>(x);
-  }
-#else
-  g_crcTable = makeCrcTable();
-#endif
-}
-
-// Whole chunks go through the block CRC (the same CRC, many bytes per step); the table
-// above stays the one-byte form that the run builds.
-uint16_t crc16Update(uint16_t crc, const uint8_t* bytes, size_t count) {
-  if (count >= 64) return crc16Blocks(crc, bytes, count);
-  for (size_t i = 0; i < count; ++i) crc = static_cast<uint16_t>((crc >> 8) ^ g_crcTable[(crc ^ bytes[i]) & 0xFF]);
-  return crc;
 }
 
 void beginRun(uint64_t totalBytes) {

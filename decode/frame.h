@@ -8,6 +8,7 @@
 
 #include "core/file_object.h"
 #include "core/wide_string.h"
+#include "decode/crc16.h"
 
 struct SfxApp;
 
@@ -41,9 +42,6 @@ struct DecodeResult {
 DecodeResult decodeMember(SfxApp& app, FileObject* output, uint64_t originalSize, uint64_t packedSize,
                           const WideString& path, int methodNumber);
 
-// CRC-16/ARC (reflected 0xA001, initial 0, no final inversion).
-void buildCrcTable();
-uint16_t crc16Update(uint16_t crc, const uint8_t* bytes, size_t count);
 
 // Progress and abort state shared with the run and the window. The totals are 64-bit: an
 // archive may hold far more than 4 GiB.

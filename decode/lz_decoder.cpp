@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "decode/crc16_fast.h"
+#include "decode/crc16.h"
 #include "decode/match_copy.h"
 #include "decode/dynamic_huffman.h"
 #include "decode/larc.h"
@@ -50,7 +50,7 @@ class OutputWindow {
   bool flush() {
     const size_t n = static_cast<size_t>(cursor_ - flushed_);
     if (n != 0) {
-      crc_ = crc16Blocks(crc_, flushed_, n);
+      crc_ = crc16Update(crc_, flushed_, n);
       if (!sink_.write(flushed_, n)) return false;
     }
     flushed_ = cursor_;

@@ -10,7 +10,9 @@
 #include "pack/pack.h"
 
 #include "core/lzh_format.h"
-#include "decode/crc16_fast.h"
+#include "decode/crc16.h"
+#include "pack/code_page.h"
+#include "pack/file_access.h"
 
 namespace {
 
@@ -27,10 +29,6 @@ void patchLe16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   out[at + 1] = static_cast<uint8_t>(v >> 8);
 }
 
-bool isAscii(const std::u16string& text) {
-  return std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x20 && c < 0x7F; });
-}
-
 // Appends one extended header. The length field in front of it already sits at the end of
 // `out` (in the base header or the previous extended header); it is patched here.
 void appendExtended(std::vector<uint8_t>& out, uint8_t type, const std::vector<uint8_t>& data) {
@@ -39,6 +37,8 @@ void appendExtended(std::vector<uint8_t>& out, uint8_t type, const std::vector<u
   out.insert(out.end(), data.begin(), data.end());
   putLe16(out, 0);  // the next length: none yet
 }
+
+std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 std::vector<uint8_t> utf16le(const std::u16string& text) {
   std::vector<uint8_t> bytes;
@@ -49,7 +49,7 @@ std::vector<uint8_t> utf16le(const std::u16string& text) {
 }  // namespace
 
 // The archive carries the same CRC-16 that the decoders check: one implementation for both.
-uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc) { return crc16Blocks(crc, data, size); }
+uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc) { return crc16Update(crc, data, size); }
 
 bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& out, std::string& error) {
   // Split "a/b/c" into the folder part "a/b/" and the name "c"; a directory entry carries
@@ -77,16 +77,22 @@ bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& 
   h.push_back(lzh::OS_MSDOS);
   putLe16(h, 0);  // first extended header length
 
+  // The byte-string names (0x01/0x02) are what most LZH tools read: UTF-8 unless an older
+  // code page was asked for. Separators in 0x02 are 0xFF, a byte that neither UTF-8 nor
+  // Shift_JIS uses, so a trail byte 0x5C stays part of its character. The UTF-16 headers
+  // (0x44/0x45) keep the exact text for the readers that know them; those take precedence.
+  std::string nameBytes, folderBytes;
+  if (!encodeInCodePage(name, fields.nameCodePage, nameBytes) ||
+      !encodeInCodePage(folder, fields.nameCodePage, folderBytes)) {
+    error = "the name has no code in code page " + std::to_string(fields.nameCodePage);
+    return false;
+  }
+  std::replace(folderBytes.begin(), folderBytes.end(), '/', '\xFF');
+
   const size_t commonAt = h.size();
   appendExtended(h, lzh::EXT_COMMON, {0, 0});  // header CRC, filled in last
-  // Tools that know only the byte-string names still find ASCII paths; the UTF-16 headers
-  // below take precedence where both are read.
-  if (isAscii(name)) appendExtended(h, lzh::EXT_FILE_NAME, std::vector<uint8_t>(name.begin(), name.end()));
-  if (!folder.empty() && isAscii(folder)) {
-    std::vector<uint8_t> bytes(folder.begin(), folder.end());
-    std::replace(bytes.begin(), bytes.end(), uint8_t('/'), uint8_t(0xFF));
-    appendExtended(h, lzh::EXT_DIRECTORY, bytes);
-  }
+  appendExtended(h, lzh::EXT_FILE_NAME, bytesOf(nameBytes));
+  if (!folder.empty()) appendExtended(h, lzh::EXT_DIRECTORY, bytesOf(folderBytes));
   if (!name.empty()) appendExtended(h, lzh::EXT_UNICODE_NAME, utf16le(name));
   if (!folder.empty()) appendExtended(h, lzh::EXT_UNICODE_DIRECTORY, utf16le(folder));
 
@@ -111,7 +117,49 @@ bool LzhArchiveWriter::put(const uint8_t* bytes, size_t count, std::string& erro
     return false;
   }
   written_ += count;
+  longest_ = std::max(longest_, written_);
   return true;
+}
+
+bool LzhArchiveWriter::seekFailed(std::string& error) {
+  error = std::string("cannot go back in the archive to fill in a header (is it a pipe?): ") + std::strerror(errno);
+  return false;
+}
+
+bool LzhArchiveWriter::writeHeader(const MemberHeaderFields& fields, std::string& error) {
+  MemberHeaderFields named = fields;
+  named.nameCodePage = nameCodePage_;
+  std::vector<uint8_t> header;
+  if (!encodeMemberHeader(named, header, error)) return false;
+  memberHeaderLength_ = header.size();
+  return put(header.data(), header.size(), error);
+}
+
+bool LzhArchiveWriter::beginMember(const MemberHeaderFields& fields, std::string& error) {
+  if (!tellOutput(out_, memberFileStart_)) return seekFailed(error);
+  memberStart_ = written_;
+  return writeHeader(fields, error);
+}
+
+bool LzhArchiveWriter::finishMember(const MemberHeaderFields& fields, std::string& error) {
+  const size_t firstLength = memberHeaderLength_;
+  const uint64_t end = written_;
+  uint64_t fileEnd = 0;
+  if (!tellOutput(out_, fileEnd) || !seekOutput(out_, memberFileStart_)) return seekFailed(error);
+  written_ = memberStart_;
+  if (!writeHeader(fields, error)) return false;
+  if (memberHeaderLength_ != firstLength) {
+    error = "internal error: a member header changed its length";
+    return false;
+  }
+  written_ = end;
+  return seekOutput(out_, fileEnd) || seekFailed(error);
+}
+
+bool LzhArchiveWriter::restartMember(const MemberHeaderFields& fields, std::string& error) {
+  if (!seekOutput(out_, memberFileStart_)) return seekFailed(error);
+  written_ = memberStart_;
+  return writeHeader(fields, error);
 }
 
 bool LzhArchiveWriter::writeMember(const std::u16string& path, bool isDirectory, const char* method,
@@ -125,6 +173,7 @@ bool LzhArchiveWriter::writeMember(const std::u16string& path, bool isDirectory,
   fields.originalSize = originalSize;
   fields.crc = crc;
   fields.modificationTime = modificationTime;
+  fields.nameCodePage = nameCodePage_;
   std::vector<uint8_t> header;
   if (!encodeMemberHeader(fields, header, error)) return false;
   return put(header.data(), header.size(), error) && put(packed, packedSize, error);
@@ -136,8 +185,7 @@ bool LzhArchiveWriter::addDirectory(const std::u16string& path, int64_t modifica
 
 bool LzhArchiveWriter::addFile(const std::u16string& path, const uint8_t* data, size_t size,
                                int64_t modificationTime, const PackOptions& options, std::string& error) {
-  // The match finder keeps positions plus one window in 32 bits.
-  constexpr size_t kMaxMemberBytes = 0xFFFFFFFFu - (1u << 17);
+  constexpr size_t kMaxMemberBytes = 0xFFFFFFFFu;  // the size fields are 32 bits
   if (size > kMaxMemberBytes) {
     error = "file too large for an LZH member (" + std::to_string(size) + " bytes; at most " +
             std::to_string(kMaxMemberBytes) + ")";
@@ -162,6 +210,12 @@ bool LzhArchiveWriter::finish(std::string& error) {
   if (!put(&end, 1, error)) return false;
   if (std::fflush(out_) != 0) {
     error = std::string("cannot write the archive: ") + std::strerror(errno);
+    return false;
+  }
+  // A restarted member may have left bytes of its first try behind the end.
+  uint64_t fileEnd = 0;
+  if (longest_ > written_ && (!tellOutput(out_, fileEnd) || !truncateOutput(out_, fileEnd))) {
+    error = std::string("cannot cut the archive to its length: ") + std::strerror(errno);
     return false;
   }
   return true;

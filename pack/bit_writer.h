@@ -58,4 +58,47 @@ class BitWriter {
   int pending_ = 0;           // below 32 between calls
 };
 
+// Joins bit streams that end inside a byte into one, as if one BitWriter had written them.
+class BitJoiner {
+ public:
+  // Appends the first bitCount bits of bytes (most significant bit of each byte first).
+  void append(const uint8_t* bytes, uint64_t bitCount) {
+    const size_t whole = static_cast<size_t>(bitCount / 8);
+    if (pending_ == 0) {
+      out_.insert(out_.end(), bytes, bytes + whole);
+    } else {
+      for (size_t i = 0; i < whole; ++i) {
+        out_.push_back(static_cast<uint8_t>(partial_ | (bytes[i] >> pending_)));
+        partial_ = static_cast<uint8_t>(bytes[i] << (8 - pending_));
+      }
+    }
+    const int rest = static_cast<int>(bitCount % 8);
+    if (rest == 0) return;
+    const uint8_t top = static_cast<uint8_t>(bytes[whole] & (0xFF00 >> rest));
+    if (pending_ + rest >= 8) {
+      out_.push_back(static_cast<uint8_t>(partial_ | (top >> pending_)));
+      partial_ = static_cast<uint8_t>(top << (8 - pending_));
+      pending_ += rest - 8;
+    } else {
+      partial_ |= static_cast<uint8_t>(top >> pending_);
+      pending_ += rest;
+    }
+  }
+
+  // Pads the last byte with zero bits, as BitWriter::flush does.
+  void finish() {
+    if (pending_ != 0) out_.push_back(partial_);
+    partial_ = 0;
+    pending_ = 0;
+  }
+
+  // The whole bytes joined so far; the caller may take them (and clear the vector) at any time.
+  std::vector<uint8_t>& bytes() { return out_; }
+
+ private:
+  std::vector<uint8_t> out_;
+  uint8_t partial_ = 0;  // the top `pending_` bits are joined bits not yet in out_
+  int pending_ = 0;      // 0 to 7
+};
+
 }  // namespace lzhpack

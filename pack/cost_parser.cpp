@@ -53,6 +53,10 @@ void CostParser::setModel(const BlockHistogram& histogram) {
   entropyCosts(histogram.positions, shape_.positionSymbols, model_.position);
 }
 
+void CostParser::addHistory(uint32_t end) {
+  for (uint32_t pos = 0; pos < end; ++pos) finder_.advance(pos, chainDepth_, niceLength_, false, matches_);
+}
+
 void CostParser::gatherMatches(uint32_t begin, uint32_t end) {
   matches_.clear();
   first_.assign(end - begin + 1, 0);

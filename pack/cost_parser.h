@@ -17,6 +17,9 @@ class CostParser {
   CostParser(const uint8_t* data, uint32_t size, const MethodShape& shape, uint32_t chainDepth,
              uint32_t niceLength);
 
+  // Enters data[0, end) into the match finder as history only; call once, before parse.
+  void addHistory(uint32_t end);
+
   // Parses data[position, until) into tokens and returns until.
   uint32_t parse(uint32_t position, uint32_t until, std::vector<uint32_t>& tokens);
 

@@ -153,12 +153,14 @@ MethodShape methodShape(PackMethod method) {
   return {"-lh0-", 0, 0, 0};
 }
 
-std::vector<uint8_t> encodeMember(const MethodShape& shape, PackLevel level, const uint8_t* data, size_t size,
-                                  std::vector<BlockRecord>* trace) {
-  std::vector<uint8_t> packed;
-  if (size == 0) return packed;
-  packed.reserve(size / 2 + 64);
-  BitWriter out(packed);
+void encodeSegment(const MethodShape& shape, PackLevel level, const uint8_t* data, size_t history, size_t size,
+                   PackedBits& result, std::vector<BlockRecord>* trace) {
+  result.bytes.clear();
+  result.bitCount = 0;
+  if (size <= history) return;
+  // Blocks of incompressible data take slightly more than their bytes; room for that.
+  result.bytes.reserve((size - history) + (size - history) / 8 + 64);
+  BitWriter out(result.bytes);
   const LevelTuning tuning = tuningFor(level);
   const uint32_t size32 = static_cast<uint32_t>(size);
   std::unique_ptr<ChainParser> chainParser;
@@ -167,19 +169,36 @@ std::vector<uint8_t> encodeMember(const MethodShape& shape, PackLevel level, con
     costParser = std::make_unique<CostParser>(data, size32, shape, tuning.chainDepth, tuning.niceLength);
   else
     chainParser = std::make_unique<ChainParser>(data, size32, shape.dictionaryBits, tuning);
+  uint32_t position = static_cast<uint32_t>(history);
+  if (costParser) costParser->addHistory(position);
   // Parsing a slice at a time bounds the token buffer; block boundaries fall at slice ends,
   // which costs a few header bytes per megabyte.
   constexpr uint32_t kSlice = 1u << 20;
-  std::vector<uint32_t> tokens;
-  uint32_t position = 0;
+  // Kept per thread: a fresh 4 MiB buffer for every segment costs page faults.
+  thread_local std::vector<uint32_t> tokens;
   while (position < size32) {
     tokens.clear();
     const uint32_t until = position + std::min(kSlice, size32 - position);
     position = costParser ? costParser->parse(position, until, tokens) : chainParser->parse(position, until, tokens);
     writeBlocks(out, tokens, shape, tuning.segmentSymbols, trace);
   }
+  result.bitCount = out.bitsWritten();
   out.flush();
-  return packed;
+}
+
+std::vector<uint8_t> encodeMember(const MethodShape& shape, PackLevel level, const uint8_t* data, size_t size,
+                                  std::vector<BlockRecord>* trace) {
+  const size_t window = size_t(1) << shape.dictionaryBits;
+  BitJoiner joined;
+  PackedBits bits;
+  for (size_t start = 0; start < size; start += kSegmentBytes) {
+    const size_t history = std::min(start, window);
+    const size_t end = std::min(size, start + kSegmentBytes);
+    encodeSegment(shape, level, data + start - history, history, end - start + history, bits, trace);
+    joined.append(bits.bytes.data(), bits.bitCount);
+  }
+  joined.finish();
+  return std::move(joined.bytes());
 }
 
 }  // namespace lzhpack

@@ -11,5 +11,6 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64 \
   wine64 wine xvfb xauth fonts-ipafont-gothic imagemagick \
   gzip libdeflate-tools time python3 ca-certificates dpkg-dev jlha-utils binutils \
+  lhasa 7zip unar \
   manpages manpages-dev manpages-de manpages-fr manpages-fr-dev manpages-ja manpages-ja-dev \
   libllvm14 osslsigncode openssl >/dev/null

@@ -215,7 +215,9 @@ TEST(MemberHeader, FileAndDirectoryFields) {
   EXPECT_EQ(m.osId, 'M');
   EXPECT_EQ(m.unicodeName, u"readme.txt");
   EXPECT_EQ(m.unicodeDirectory, u"docs/はじめに/") << "the folder text ends with its separator";
-  EXPECT_EQ(m.extended.count(0x02), 0u) << "no byte-string folder for a non-ASCII path";
+  ASSERT_EQ(m.extended.count(0x02), 1u);
+  const std::string utf8Folder = "docs\xFF\xE3\x81\xAF\xE3\x81\x98\xE3\x82\x81\xE3\x81\xAB\xFF";
+  EXPECT_EQ(std::string(m.extended.at(0x02).begin(), m.extended.at(0x02).end()), utf8Folder);
   ASSERT_EQ(m.extended.count(0x01), 1u);
   EXPECT_EQ(std::string(m.extended.at(0x01).begin(), m.extended.at(0x01).end()), "readme.txt");
   EXPECT_TRUE(m.headerCrcOk);
@@ -235,6 +237,56 @@ TEST(MemberHeader, FileAndDirectoryFields) {
   const std::vector<uint8_t> ansiFolder = {'e', 'm', 'p', 't', 'y', 0xFF, 'i', 'n', 'n', 'e', 'r', 0xFF};
   EXPECT_EQ(members[0].extended.at(0x02), ansiFolder);
   EXPECT_EQ(members[0].attribute, 0x10);
+}
+
+// The byte-string names other tools read, in UTF-8 and in code page 932; the UTF-16 headers
+// carry the exact text either way.
+TEST(MemberHeader, ByteStringNamesInUtf8AndCodePage932) {
+  struct Case {
+    std::u16string path;
+    uint32_t codePage;
+    std::string name, folder;  // expected 0x01 and 0x02 bytes; folder "" means no 0x02
+  } cases[] = {
+      {u"plain.txt", 65001, "plain.txt", ""},
+      {u"caf\u00e9.txt", 65001, "caf\xC3\xA9.txt", ""},
+      // U+1F600 is a surrogate pair in UTF-16 and four bytes in UTF-8.
+      {u"\U0001F600/x", 65001, "x", "\xF0\x9F\x98\x80\xFF"},
+      {u"\u65e5\u672c/\u30c7\u30fc\u30bf.bin", 932, "\x83\x66\x81\x5B\x83\x5E.bin", "\x93\xFA\x96\x7B\xFF"},
+      // The trail byte of ソ (0x83 0x5C) is 0x5C, a backslash on its own: it must stay in the
+      // name, and the folder separator stays 0xFF.
+      {u"\u30bd/\u30bd.txt", 932, "\x83\x5C.txt", "\x83\x5C\xFF"},
+  };
+  for (const Case& c : cases) {
+    MemberHeaderFields f;
+    f.path = c.path;
+    f.nameCodePage = c.codePage;
+    std::vector<uint8_t> header;
+    std::string error;
+    ASSERT_TRUE(encodeMemberHeader(f, header, error)) << error;
+    header.push_back(0);
+    std::vector<ReadMember> members;
+    ASSERT_TRUE(walkArchive(header, members));
+    const ReadMember& m = members.at(0);
+    EXPECT_EQ(std::string(m.extended.at(0x01).begin(), m.extended.at(0x01).end()), c.name);
+    if (c.folder.empty()) {
+      EXPECT_EQ(m.extended.count(0x02), 0u);
+    } else {
+      ASSERT_EQ(m.extended.count(0x02), 1u);
+      EXPECT_EQ(std::string(m.extended.at(0x02).begin(), m.extended.at(0x02).end()), c.folder);
+    }
+    EXPECT_EQ(m.unicodeDirectory + m.unicodeName, c.path);
+  }
+  // Nothing in 932 spells é; a look-alike would give another name back.
+  for (const std::u16string& path : {std::u16string(u"caf\u00e9.txt"), std::u16string(u"\u00a5/x")}) {
+    MemberHeaderFields f;
+    f.path = path;
+    f.nameCodePage = 932;
+    std::vector<uint8_t> header{42};
+    std::string error;
+    EXPECT_FALSE(encodeMemberHeader(f, header, error));
+    EXPECT_NE(error.find("932"), std::string::npos) << error;
+    EXPECT_EQ(header, std::vector<uint8_t>{42});
+  }
 }
 
 TEST(MemberHeader, LengthNeverHasALowByteOfZeroAndLongPathsAreRefused) {

@@ -13,6 +13,7 @@
 #include "decode/frame_internal.h"
 #include "pack/pack.h"
 #include "support/hashes.h"
+#include "support/member_locator.h"
 #include "support/zsfx_runner.h"
 
 namespace fs = std::filesystem;
@@ -193,5 +194,61 @@ TEST_F(FolderRoundTrip, PackTestAndExtractWithEveryMethod) {
     }
     EXPECT_EQ(files, 123u);
     EXPECT_TRUE(fs::last_write_time(out / "big.txt") == stamp);
+  }
+}
+
+// Members longer than one segment: the same archive for 1, 2 and 3 threads, and the same
+// member bytes as packing the whole file in memory. A random file that does not shrink is
+// stored after all, and the members behind it stay intact.
+TEST_F(FolderRoundTrip, SegmentedMembersAreTheSameForAnyThreadCount) {
+  const fs::path src = fs::path(dir_) / "src";
+  fs::create_directories(src);
+  std::vector<uint8_t> text = textLike((4u << 20) + 600000, 11);
+  const std::vector<uint8_t> noise = randomBytes((4u << 20) + 5000, 12);
+  // Random bytes across the first cut at 4 MiB, and a repeat of text that lies behind it.
+  std::copy(noise.begin(), noise.begin() + 300000, text.begin() + (4u << 20) - 150000);
+  std::copy(text.begin() + (4u << 20) - 20000, text.begin() + (4u << 20), text.begin() + (4u << 20) + 5000);
+  writeFile(src / "a-text.txt", text);
+  writeFile(src / "b-noise.bin", noise);
+  writeFile(src / "c-after.txt", textLike(100000, 13));
+
+  struct Setting {
+    const char* method;
+    const char* level;
+    PackMethod packMethod;
+  } settings[] = {{"lh7", "normal", PackMethod::lh7}, {"lh5", "best", PackMethod::lh5}, {"lh0", "fast", PackMethod::lh0}};
+  for (const Setting& s : settings) {
+    SCOPED_TRACE(std::string(s.method) + " " + s.level);
+    std::vector<uint8_t> first;
+    for (const char* threads : {"1", "2", "3"}) {
+      const std::string archive = dir_ + "/" + s.method + "-" + threads + ".lzh";
+      const ZsfxRun run =
+          runZsfx({"pack", zsfxPath(archive), zsfxPath(src.string()), "--method", s.method, "--level", s.level,
+                   "--threads", threads});
+      ASSERT_EQ(run.exitCode, 0) << run.err;
+      const std::vector<uint8_t> bytes = readBytes(archive);
+      if (first.empty()) first = bytes;
+      else EXPECT_TRUE(bytes == first) << threads << " threads give other bytes";
+    }
+    std::string error;
+    const std::vector<LocatedMember> members = locateMembers(first, error);
+    ASSERT_EQ(members.size(), 3u) << error;
+    EXPECT_EQ(members[1].method, "-lh0-") << "random bytes are stored";
+    EXPECT_EQ(members[1].packedSize, noise.size());
+    if (s.packMethod != PackMethod::lh0) {
+      const PackLevel level = std::string(s.level) == "best" ? PackLevel::best : PackLevel::normal;
+      const std::vector<uint8_t> whole = encodeStaticHuffman(s.packMethod, level, text);
+      ASSERT_EQ(members[0].packedSize, whole.size());
+      EXPECT_TRUE(std::equal(whole.begin(), whole.end(), first.begin() + members[0].dataOffset));
+    }
+
+    const std::string archive = dir_ + "/" + s.method + "-1.lzh";
+    const fs::path out = fs::path(dir_) / (std::string("out-") + s.method);
+    fs::create_directories(out);
+    const ZsfxRun run = runZsfx({"extract", zsfxPath(archive), "-C", zsfxPath(out.string())});
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    for (const char* name : {"a-text.txt", "b-noise.bin", "c-after.txt"})
+      EXPECT_TRUE(readBytes(out / name) == readBytes(src / name)) << name;
+    EXPECT_EQ(first.back(), 0) << "the archive ends at its end byte";
   }
 }

@@ -376,3 +376,32 @@ TEST(EncoderStream, BlockCostIsExactlyWhatTheBlockTakes) {
     }
   }
 }
+
+// Streams of any bit length joined one after the other give the bits one writer would have
+// written (segments of a member end anywhere inside a byte).
+TEST(EncoderStream, JoinedBitStreamsEqualOneStream) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<uint8_t> whole;
+    lzhpack::BitWriter one(whole);
+    lzhpack::BitJoiner joiner;
+    const int pieces = 1 + static_cast<int>(rng() % 6);
+    for (int p = 0; p < pieces; ++p) {
+      std::vector<uint8_t> piece;
+      lzhpack::BitWriter part(piece);
+      const int fields = static_cast<int>(rng() % 40);  // 0: an empty piece
+      for (int f = 0; f < fields; ++f) {
+        const int count = static_cast<int>(rng() % 25);
+        const uint32_t value = rng();
+        one.put(count, value);
+        part.put(count, value);
+      }
+      const uint64_t bits = part.bitsWritten();
+      part.flush();
+      joiner.append(piece.data(), bits);
+    }
+    one.flush();
+    joiner.finish();
+    ASSERT_EQ(joiner.bytes(), whole) << "round " << round;
+  }
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -286,4 +287,78 @@ TEST_F(ZsfxCli, ListShowsSizesPast32Bits) {
   EXPECT_NE(run.out.find("-lh5- 4694967296          6 "), std::string::npos) << run.out;
   run = runZsfx({"list", "--json", zsfxPath(path("big.lzh"))});
   EXPECT_NE(run.out.find("\"original_size\": 4694967296, \"packed_size\": 6,"), std::string::npos) << run.out;
+}
+
+// Links are followed; what cannot be packed is named on stderr, the archive is written
+// anyway, and the exit status tells a script that something was left out.
+TEST_F(ZsfxCli, PackFollowsLinksAndNamesWhatItSkips) {
+  if (zsfxUnderWine()) GTEST_SKIP() << "POSIX links and fifos: the native build's concern";
+  const fs::path src = path("src");
+  fs::create_directories(src / "dir");
+  writeFile((src / "real.txt").string(), {'r', 'e', 'a', 'l'});
+  writeFile((src / "dir" / "inner.txt").string(), {'i', 'n'});
+  fs::create_symlink("real.txt", src / "link-file");
+  fs::create_directory_symlink("dir", src / "link-dir");
+  fs::create_symlink("nowhere", src / "dangling");
+  fs::create_directory_symlink("..", src / "dir" / "loop");
+  fs::create_symlink("self", src / "self");
+  ASSERT_EQ(::system(("mkfifo '" + (src / "fifo").string() + "'").c_str()), 0);
+
+  ZsfxRun run = runZsfx({"pack", path("a.lzh"), src.string()});
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  for (const char* skipped : {"dangling\": a dangling link", "loop\": a link loop", "self\": a link loop",
+                              "fifo\": a fifo"})
+    EXPECT_NE(run.err.find(skipped), std::string::npos) << skipped << " in:\n" << run.err;
+  run = runZsfx({"extract", path("a.lzh"), "-C", path("out")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(readFileBytes(path("out/link-file")), readFileBytes((src / "real.txt").string()));
+  EXPECT_EQ(readFileBytes(path("out/link-dir/inner.txt")), readFileBytes((src / "dir/inner.txt").string()));
+  EXPECT_FALSE(fs::exists(path("out/dangling")));
+  EXPECT_FALSE(fs::exists(path("out/dir/loop")));
+}
+
+TEST_F(ZsfxCli, SourceDateEpochIsTheLatestMemberTime) {
+  fs::create_directories(path("src"));
+  writeFile(path("src/new.txt"), {'n'});
+  writeFile(path("src/old.txt"), {'o'});
+  const auto at = [](int64_t seconds) {
+    return std::chrono::file_clock::from_sys(std::chrono::system_clock::time_point(std::chrono::seconds(seconds)));
+  };
+  fs::last_write_time(path("src/new.txt"), at(1700000000));
+  fs::last_write_time(path("src/old.txt"), at(1500000000));
+  setenv("SOURCE_DATE_EPOCH", "1600000000", 1);
+  ZsfxRun run = runZsfx({"pack", zsfxPath(path("a.lzh")), zsfxPath(path("src"))});
+  setenv("SOURCE_DATE_EPOCH", "16e8", 1);
+  const ZsfxRun bad = runZsfx({"pack", zsfxPath(path("b.lzh")), zsfxPath(path("src"))});
+  unsetenv("SOURCE_DATE_EPOCH");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("SOURCE_DATE_EPOCH"), std::string::npos) << bad.err;
+  run = runZsfx({"list", zsfxPath(path("a.lzh"))});
+  EXPECT_NE(run.out.find("2020-09-13T12:26:40Z new.txt"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("2017-07-14T02:40:00Z old.txt"), std::string::npos) << run.out;
+}
+
+// A name that code page 932 cannot spell stops make and pack before they write anything.
+TEST_F(ZsfxCli, LegacyNamesRefuseWhatTheCodePageCannotSpell) {
+  fs::create_directories(path("src"));
+  writeFile(path("src/caf\xC3\xA9.txt"), {'c'});
+  writeFile(path("stub.exe"), fakeStub());
+  const std::vector<std::vector<std::string>> commands = {
+      {"pack", zsfxPath(path("out.lzh")), zsfxPath(path("src")), "--legacy-names", "932"},
+      {"make", "-o", zsfxPath(path("out.exe")), "--stub", zsfxPath(path("stub.exe")), "--from", zsfxPath(path("src")),
+       "--legacy-names", "932"}};
+  for (const auto& args : commands) {
+    const ZsfxRun run = runZsfx(args);
+    EXPECT_EQ(run.exitCode, 2) << args[0];
+    EXPECT_NE(run.err.find("caf\xC3\xA9.txt\" has no code in code page 932"), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(fs::exists(path("out.lzh")));
+  EXPECT_FALSE(fs::exists(path("out.exe")));
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--legacy-names", "437"},
+                                              {"--threads", "0"}, {"--threads", "many"}}) {
+    const ZsfxRun run = runZsfx({"pack", zsfxPath(path("out.lzh")), zsfxPath(path("src")), bad[0], bad[1]});
+    EXPECT_EQ(run.exitCode, 2) << bad[0] << " " << bad[1];
+    EXPECT_NE(run.err.find(bad[0] + " wants"), std::string::npos) << run.err;
+  }
 }

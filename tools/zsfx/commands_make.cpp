@@ -1,5 +1,7 @@
 // make and pack: writing self-extracting files and plain LZH archives.
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -111,6 +113,55 @@ PackOptions defaultPackOptions() {
   return options;
 }
 
+// The options of make and pack that choose how members are packed. Returns true when arg
+// is one of them; a bad value leaves a message in error.
+bool parsePackingOption(const std::string& arg, const std::string& value, PackOptions& options, std::string& error) {
+  if (arg == "--method") {
+    if (!parseMethod(value, options.method)) error = "--method wants lh0, lh5, lh6 or lh7";
+  } else if (arg == "--level") {
+    if (!parseLevel(value, options.level)) error = "--level wants fast, normal or best";
+  } else if (arg == "--threads") {
+    // Any count gives the same bytes; more than 256 would only cost memory.
+    const bool digits = !value.empty() && value.size() <= 3 && value.find_first_not_of("0123456789") == std::string::npos;
+    const int count = digits ? std::stoi(value) : 0;
+    if (count < 1 || count > 256) error = "--threads wants a number from 1 to 256";
+    else options.threads = static_cast<unsigned>(count);
+  } else if (arg == "--legacy-names") {
+    if (value == "932") options.nameCodePage = 932;
+    else error = "--legacy-names wants 932 (Shift_JIS)";
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// SOURCE_DATE_EPOCH, the reproducible-builds convention: no member time later than it.
+bool readSourceDateEpoch(PackOptions& options, std::string& error) {
+  const char* text = std::getenv("SOURCE_DATE_EPOCH");
+  if (!text || !*text) return true;
+  int64_t seconds = 0;
+  for (const char* p = text; *p; ++p) {
+    if (*p < '0' || *p > '9' || seconds > (INT64_MAX - 9) / 10) {
+      error = std::string("SOURCE_DATE_EPOCH must be a whole number of seconds, not \"") + text + "\"";
+      return false;
+    }
+    seconds = seconds * 10 + (*p - '0');
+  }
+  options.latestTime = seconds;
+  return true;
+}
+
+// Lists what folder will give, before the output is created, and warns about everything
+// left out. EXIT_OK or the exit status to end with.
+int planPacking(const fs::path& folder, const PackOptions& options, FolderPlan& plan) {
+  std::string error;
+  const PlanStatus status = planFolder(folder, options, plan, error);
+  for (const std::string& line : plan.skipped) printErr("zsfx: warning: " + line + "\n");
+  if (status == PlanStatus::ok) return EXIT_OK;
+  printErr("zsfx: " + error + "\n");
+  return status == PlanStatus::unencodableName ? EXIT_USAGE : EXIT_MEMBER_FAILED;
+}
+
 bool writeAll(std::FILE* out, const std::vector<uint8_t>& bytes) {
   return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
 }
@@ -154,10 +205,8 @@ int runMake(const Arguments& args) {
                         : arg == "--desktop" ? settings.desktopOption
                                              : settings.sendToOption;
       if (!parseOption(valueText, option)) return usageError(arg + " wants off, on, ask-on or ask-off");
-    } else if (arg == "--method") {
-      if (!parseMethod(valueText, packOptions.method)) return usageError("--method wants lh0, lh5, lh6 or lh7");
-    } else if (arg == "--level") {
-      if (!parseLevel(valueText, packOptions.level)) return usageError("--level wants fast, normal or best");
+    } else if (std::string optionError; parsePackingOption(arg, valueText, packOptions, optionError)) {
+      if (!optionError.empty()) return usageError(optionError);
     } else {
       return usageError("unknown option " + arg);
     }
@@ -171,6 +220,7 @@ int runMake(const Arguments& args) {
   }
 
   std::string error;
+  if (!readSourceDateEpoch(packOptions, error)) return usageError(error);
   std::vector<uint8_t> settingsBytes;
   if (!encodeSettingsBlock(settings, settingsBytes, error)) return usageError(error);
   std::vector<uint8_t> stubBytes;
@@ -183,8 +233,10 @@ int runMake(const Arguments& args) {
     if (verdict != EXIT_OK) return verdict;
   }
   std::error_code ec;
-  if (!fromDir.empty() && !fs::is_directory(fromDir, ec)) {
-    return usageError(toUtf8(fromDir.u16string()) + " is not a folder");
+  FolderPlan plan;
+  if (!fromDir.empty()) {
+    if (!fs::is_directory(fromDir, ec)) return usageError(toUtf8(fromDir.u16string()) + " is not a folder");
+    if (const int status = planPacking(fromDir, packOptions, plan); status != EXIT_OK) return status;
   }
 
   std::FILE* out = openForWriting(outPath);
@@ -195,7 +247,7 @@ int runMake(const Arguments& args) {
   bool ok = writeAll(out, stubBytes) && writeAll(out, settingsBytes);
   if (ok && !archivePath.empty()) ok = writeAll(out, archiveBytes);
   if (ok && !fromDir.empty()) {
-    ok = packFolder(fromDir, packOptions, out, error);
+    ok = writeFolderArchive(plan, packOptions, out, error);
   } else if (!ok) {
     error = "cannot write " + toUtf8(outPath.u16string());
   }
@@ -213,7 +265,7 @@ int runMake(const Arguments& args) {
       return verdict;
     }
   }
-  return EXIT_OK;
+  return plan.skipped.empty() ? EXIT_OK : EXIT_MEMBER_FAILED;
 }
 
 int runPack(const Arguments& args) {
@@ -221,10 +273,10 @@ int runPack(const Arguments& args) {
   std::vector<std::u16string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string arg = toUtf8(args[i]);
-    if ((arg == "--method" || arg == "--level") && i + 1 < args.size()) {
-      const std::string value = toUtf8(args[++i]);
-      if (arg == "--method" && !parseMethod(value, options.method)) return usageError("--method wants lh0, lh5, lh6 or lh7");
-      if (arg == "--level" && !parseLevel(value, options.level)) return usageError("--level wants fast, normal or best");
+    std::string optionError;
+    if (i + 1 < args.size() && parsePackingOption(arg, toUtf8(args[i + 1]), options, optionError)) {
+      if (!optionError.empty()) return usageError(optionError);
+      ++i;
     } else if (!arg.empty() && arg[0] == '-') {
       return usageError("unknown option " + arg);
     } else {
@@ -232,22 +284,25 @@ int runPack(const Arguments& args) {
     }
   }
   if (positional.size() != 2) return usageError("pack needs OUT.lzh and DIR");
+  std::string error;
+  if (!readSourceDateEpoch(options, error)) return usageError(error);
   const fs::path outPath = toPath(positional[0]);
   const fs::path folder = toPath(positional[1]);
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return usageError(toUtf8(positional[1]) + " is not a folder");
+  FolderPlan plan;
+  if (const int status = planPacking(folder, options, plan); status != EXIT_OK) return status;
   std::FILE* out = openForWriting(outPath);
   if (!out) {
     printErr("zsfx: cannot create " + toUtf8(positional[0]) + "\n");
     return EXIT_MEMBER_FAILED;
   }
-  std::string error;
-  bool ok = packFolder(folder, options, out, error);
+  bool ok = writeFolderArchive(plan, options, out, error);
   ok = (std::fclose(out) == 0) && ok;
   if (!ok) {
     printErr("zsfx: " + (error.empty() ? "cannot write " + toUtf8(positional[0]) : error) + "\n");
     fs::remove(outPath, ec);
     return EXIT_MEMBER_FAILED;
   }
-  return EXIT_OK;
+  return plan.skipped.empty() ? EXIT_OK : EXIT_MEMBER_FAILED;
 }

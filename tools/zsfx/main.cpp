@@ -14,12 +14,15 @@ const char kUsage[] =
     "       zsfx extract FILE [-C DIR] [--codepage N]\n"
     "       zsfx settings FILE\n"
     "       zsfx make -o OUT.exe [--stub STUB.exe] (--archive IN.lzh | --from DIR)\n"
-    "                 [--method lh0|lh5|lh6|lh7] [--level fast|normal|best]\n"
+    "                 [--method lh0|lh5|lh6|lh7] [--level fast|normal|best] [--threads N]\n"
+    "                 [--legacy-names 932]\n"
     "                 [--title T] [--dest D] [--program-files] [--shortcut-target P]\n"
     "                 [--startmenu V] [--desktop V] [--sendto V] [--run P] [--shortcut-name N]\n"
     "                 [--no-settings] [--force]   (V: off, on, ask-on, ask-off)\n"
     "       zsfx pack OUT.lzh DIR [--method lh0|lh5|lh6|lh7] [--level fast|normal|best]\n"
+    "                 [--threads N] [--legacy-names 932]\n"
     "       zsfx --version\n"
+    "SOURCE_DATE_EPOCH, when set, is the latest member time written.\n"
     "FILE is a self-extracting file or a plain LZH archive.\n"
     "Exit status: 0 all good, 1 a member failed, 2 bad usage or not an archive.\n";
 

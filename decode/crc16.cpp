@@ -1,46 +1,27 @@
-#include "decode/crc16_fast.h"
+#include "decode/crc16.h"
 
 #include <array>
 #include <cstring>
 
-// The stub (ZOLT_STUB) trades CRC speed for size: no carry-less multiplication (with libgcc's
-// CPU detection some 7 KB) and one table instead of eight (3.5 KB); its runs are bounded by
-// writing the files anyway.
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__)) && !defined(ZOLT_STUB)
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define ZOLT_CRC_CLMUL 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
 namespace {
 
-#ifdef ZOLT_STUB
-inline constexpr int kSlices = 1;
-#else
-inline constexpr int kSlices = 8;
-#endif
-using SliceTables = std::array<std::array<uint16_t, 256>, kSlices>;
-
 // tables[0] is the classic byte table; tables[k][b] is the CRC of byte b followed by k zero
 // bytes, so eight independent lookups advance the register over eight bytes at once. This
 // is the path for CPUs without carry-less multiplication and for short blocks.
-constexpr SliceTables makeTables() {
-  SliceTables t{};
-  for (unsigned i = 0; i < 256; ++i) {
-    unsigned x = i;
-    for (int round = 0; round < 8; ++round) x = (x & 1) ? (x >> 1) ^ 0xA001 : x >> 1;
-    t[0][i] = static_cast<uint16_t>(x);
-  }
-  for (unsigned k = 1; k < kSlices; ++k)
-    for (unsigned i = 0; i < 256; ++i)
-      t[k][i] = static_cast<uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
-  return t;
-}
-
-constexpr SliceTables kTables = makeTables();
+//
+// Filled at run time rather than written as a constant: the stub carries no 4 KB image.
+std::array<std::array<uint16_t, 256>, 8> g_tables;
+bool g_haveClmul = false;
 
 uint16_t crc16Sliced(uint16_t crc, const uint8_t* bytes, size_t count) {
+  const auto& t = g_tables;
   uint32_t c = crc;
-#ifndef ZOLT_STUB
   while (count >= 8) {
     uint64_t word;
     std::memcpy(&word, bytes, 8);
@@ -48,14 +29,12 @@ uint16_t crc16Sliced(uint16_t crc, const uint8_t* bytes, size_t count) {
     word = __builtin_bswap64(word);
 #endif
     word ^= c;
-    c = kTables[7][word & 0xFF] ^ kTables[6][(word >> 8) & 0xFF] ^ kTables[5][(word >> 16) & 0xFF] ^
-        kTables[4][(word >> 24) & 0xFF] ^ kTables[3][(word >> 32) & 0xFF] ^ kTables[2][(word >> 40) & 0xFF] ^
-        kTables[1][(word >> 48) & 0xFF] ^ kTables[0][word >> 56];
+    c = t[7][word & 0xFF] ^ t[6][(word >> 8) & 0xFF] ^ t[5][(word >> 16) & 0xFF] ^ t[4][(word >> 24) & 0xFF] ^
+        t[3][(word >> 32) & 0xFF] ^ t[2][(word >> 40) & 0xFF] ^ t[1][(word >> 48) & 0xFF] ^ t[0][word >> 56];
     bytes += 8;
     count -= 8;
   }
-#endif
-  while (count-- > 0) c = (c >> 8) ^ kTables[0][(c ^ *bytes++) & 0xFF];
+  while (count-- > 0) c = (c >> 8) ^ t[0][(c ^ *bytes++) & 0xFF];
   return static_cast<uint16_t>(c);
 }
 
@@ -69,7 +48,7 @@ uint16_t crc16Sliced(uint16_t crc, const uint8_t* bytes, size_t count) {
 // onto the next one replaces H * x^192 + L * x^128 by H * (x^192 mod P) + L * (x^128 mod P),
 // which leaves the remainder unchanged and fits in 128 bits again. What is left at the end is
 // 16 bytes with the same CRC as everything folded into them (with the register starting at
-// 0, leading zeros change nothing), finished with the table.
+// 0, leading zeros change nothing), finished with the tables.
 
 // x^k mod P as a 16-bit polynomial (bit d is the coefficient of x^d).
 constexpr uint32_t powerModP(unsigned k) {
@@ -113,22 +92,37 @@ __attribute__((target("pclmul,sse2"))) uint16_t crc16Clmul(uint16_t crc, const u
   return crc16Sliced(crc16Sliced(0, folded, 16), bytes, count);
 }
 
-bool haveClmul() {
-  // __builtin_cpu_init normally runs as a constructor; a program with its own entry point
-  // (the stub) may never run it, so it is called here before the first question.
-  static const bool have = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("pclmul") != 0;
-  }();
-  return have;
+// Asked of the CPU itself (CPUID leaf 1, ECX bit 1) rather than through the compiler's
+// CPU-feature support, whose initialisation the stub's own entry point would not run and
+// which would add some 7 KB to it.
+bool cpuHasClmul() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_PCLMUL) != 0;
 }
 #endif
 
+// Built before main, so that no caller can see the tables empty.
+const bool g_crcReady = (buildCrcTable(), true);
+
 }  // namespace
 
-uint16_t crc16Blocks(uint16_t crc, const uint8_t* bytes, size_t count) {
+void buildCrcTable() {
+  auto& t = g_tables;
+  for (unsigned i = 0; i < 256; ++i) {
+    unsigned x = i;
+    for (int round = 0; round < 8; ++round) x = (x & 1) != 0 ? (x >> 1) ^ 0xA001u : x >> 1;
+    t[0][i] = static_cast<uint16_t>(x);
+  }
+  for (unsigned k = 1; k < 8; ++k)
+    for (unsigned i = 0; i < 256; ++i) t[k][i] = static_cast<uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
 #ifdef ZOLT_CRC_CLMUL
-  if (count >= 64 && haveClmul()) return crc16Clmul(crc, bytes, count);
+  g_haveClmul = cpuHasClmul();
+#endif
+}
+
+uint16_t crc16Update(uint16_t crc, const uint8_t* bytes, size_t count) {
+#ifdef ZOLT_CRC_CLMUL
+  if (count >= 64 && g_haveClmul) return crc16Clmul(crc, bytes, count);
 #endif
   return crc16Sliced(crc, bytes, count);
 }
