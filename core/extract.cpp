@@ -77,6 +77,7 @@ void notifyShellCreated(SfxApp& app, const WideString& storedPath) {
 }
 
 bool extractMember(SfxApp& app, LzhHeader& header) {
+  if (findUnixLinkBar(header) >= 0) return true;  // a link is skipped: no folder, no file
   WideString path(header.path);
   makeSafeMemberPath(path);
 
@@ -130,7 +131,8 @@ void extractionWorker(SfxApp* app) {
       g_runObserver->memberAnnounced(announced.c_str());
     }
     if (!extractMember(*app, member)) return false;
-    notifyShellCreated(*app, member.path);
+    // A skipped link made nothing to announce.
+    if (findUnixLinkBar(member) < 0) notifyShellCreated(*app, member.path);
     g_doneBytes += member.originalSize;
     return true;
   });

@@ -11,6 +11,7 @@ inline uint32_t le32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
          (static_cast<uint32_t>(p[3]) << 24);
 }
+inline uint64_t le64(const uint8_t* p) { return le32(p) | (static_cast<uint64_t>(le32(p + 4)) << 32); }
 
 // One header, base header plus every extended header, must fit a buffer of this size: the
 // reader holds it whole, and the writer refuses to write a larger one.
@@ -22,6 +23,7 @@ namespace lzh {
 inline constexpr uint8_t LEVEL_0 = 0;  // name in the base header, no extended headers
 inline constexpr uint8_t LEVEL_1 = 1;  // name in the base header, extended headers after it
 inline constexpr uint8_t LEVEL_2 = 2;  // 16-bit total length, extended headers inside it
+inline constexpr uint8_t LEVEL_3 = 3;  // 32-bit total length at offset 24, 32-bit extended lengths
 
 // Offsets in the base header, the same for every level.
 inline constexpr uint32_t OFFSET_METHOD = 2;
@@ -38,7 +40,8 @@ inline constexpr uint8_t EXT_FILE_NAME = 0x01;          // ANSI code page
 inline constexpr uint8_t EXT_DIRECTORY = 0x02;          // ANSI, parts separated and ended by 0xFF
 inline constexpr uint8_t EXT_MSDOS_ATTRIBUTE = 0x40;    // 2 bytes, low byte the attribute
 inline constexpr uint8_t EXT_WINDOWS_TIMES = 0x41;      // creation, modification, access FILETIMEs
-inline constexpr uint8_t EXT_SIZES_64 = 0x42;           // 64-bit packed and original sizes
+inline constexpr uint8_t EXT_SIZES_64 = 0x42;           // 64-bit packed, then original size
+inline constexpr uint32_t EXT_SIZES_64_DATA = 16;
 inline constexpr uint8_t EXT_UNICODE_NAME = 0x44;       // UTF-16LE
 inline constexpr uint8_t EXT_UNICODE_DIRECTORY = 0x45;  // UTF-16LE, separators "/", "\" or 0xFFFF
 inline constexpr uint8_t EXT_CODE_PAGE = 0x46;

@@ -8,7 +8,10 @@
 //   level 2:    0 total header length (16 bits), 2 method[5], 7 packed size, 11 original
 //               size, 15 Unix time, 19 reserved, 20 level, 21 CRC-16, 23 OS id, 24 length of
 //               the first extended header.
-// Extended header of length S: type byte, S - 3 data bytes, 2-byte length of the next one.
+//   level 3:    0 word size (16 bits, 4), then as level 2 up to the OS id at 23, 24 total
+//               header length (32 bits), 28 length of the first extended header (32 bits).
+// Extended header of length S: type byte, S - 3 data bytes, 2-byte length of the next one
+// (level 3: S - 5 data bytes and a 4-byte length).
 // The level byte sits at offset 20 in every level, so the first 22 bytes are needed before
 // anything depends on the level.
 //
@@ -17,6 +20,7 @@
 // the member's packed data.
 #include "core/lzh_header.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/app.h"
@@ -29,6 +33,10 @@ namespace {
 constexpr uint32_t kHeaderStart = 22;     // bytes needed before the level is known
 constexpr uint32_t kLevel2BaseSize = 26;  // level-2 base header with its first length field
 constexpr uint32_t kLevel2FirstLength = 24;
+constexpr uint32_t kLevel3WordSize = 4;    // the first 2 bytes of a level-3 header
+constexpr uint32_t kLevel3HeaderSize = 24;  // 4-byte total header size
+constexpr uint32_t kLevel3FirstLength = 28;
+constexpr uint32_t kLevel3BaseSize = 32;  // level-3 base header with its first length field
 
 constexpr char16_t kUnknownHeaderText[] = u"Unknown header";
 constexpr char16_t kTruncatedHeaderText[] = u"Truncated header";
@@ -88,22 +96,46 @@ void takeLevel01Tail(const uint8_t* bytes, LzhHeader& header, WideString& nameTe
   if (room >= 24) header.osId = bytes[after + 2];
 }
 
-// The extended-header chain from the length field at firstLength. Level 2 holds its chain
-// inside its own length (end); for level 1 (and a level byte above 2, read like it) each
-// extended header follows the previous one and must fit the header buffer. On success
-// *terminator is the position of the chain's final 0 length field.
-HeaderParse scanExtendedHeaders(const uint8_t* bytes, size_t available, bool insideHeader, uint32_t firstLength,
-                                uint32_t end, uint32_t* terminator) {
-  uint32_t lengthField = firstLength;
+// Where a level keeps its extended-header chain. Levels 2 and 3 hold it inside their stated
+// length (end); for level 1 (and a level byte above 3, read like it) each extended header
+// follows the previous one and must fit the header buffer. Level 3 counts in 4-byte length
+// fields, the others in 2-byte ones.
+struct Chain {
+  uint32_t firstLength;  // position of the first length field
+  uint32_t end;          // levels 2 and 3: the stated header length
+  uint32_t width;        // bytes of each length field
+  bool insideHeader;
+  // LHa for OS-9 writes level-2 lengths 2 short: the chain runs exactly to the stated end
+  // and its final 0 length field lies just past it. This accepts exactly that (the header
+  // then counts 2 bytes more); any other overrun is rejected.
+  bool allowShortLength;
+};
+
+uint32_t lengthAt(const uint8_t* bytes, uint32_t at, uint32_t width) {
+  return width == 4 ? le32(bytes + at) : le16(bytes + at);
+}
+
+// Checks the chain and asks for its bytes. On success *terminator is the position of the
+// chain's final 0 length field.
+HeaderParse scanExtendedHeaders(const uint8_t* bytes, size_t available, const Chain& chain, uint32_t* terminator) {
+  const uint32_t limit = chain.insideHeader ? chain.end : HEADER_BUFFER_SIZE;
+  uint32_t lengthField = chain.firstLength;
   for (;;) {
-    const uint32_t size = le16(bytes + lengthField);
+    const uint32_t size = lengthAt(bytes, lengthField, chain.width);
     if (size == 0) break;
-    const uint32_t start = lengthField + 2;
-    if (size < lzh::EXT_MINIMUM_SIZE) return unknownHeader();
-    if (size > (insideHeader ? end : HEADER_BUFFER_SIZE) - start) return unknownHeader();
+    // Only the final 0 of a short level-2 length may lie past the end.
+    if (lengthField + chain.width > limit) return unknownHeader();
+    const uint32_t start = lengthField + chain.width;
+    // S counts the type byte and the next length field at least.
+    if (size < 1 + chain.width) return unknownHeader();
+    if (size > limit - start) {
+      const bool endsJustPast = chain.allowShortLength && size == chain.end + 2 - start &&
+                                chain.end + 2 <= HEADER_BUFFER_SIZE;
+      if (!endsJustPast) return unknownHeader();
+    }
     if (available < start + size) return needMore(start + size);
     // The next length field ends this extended header.
-    lengthField = start + size - 2;
+    lengthField = start + size - chain.width;
   }
   *terminator = lengthField;
   return {HeaderParse::member, 0, nullptr};
@@ -131,6 +163,14 @@ void applyExtendedHeader(uint8_t type, const uint8_t* data, uint32_t length, Lzh
         header.attribute = data[0];
       }
       break;
+    case lzh::EXT_SIZES_64:
+      // The full sizes of a member of 4 GiB or more. Level 1 counts its extended headers in
+      // the packed size here too; they are subtracted afterwards as from the base field.
+      if (length >= lzh::EXT_SIZES_64_DATA) {
+        header.packedSize = le64(data);
+        header.originalSize = le64(data + 8);
+      }
+      break;
     case lzh::EXT_UNICODE_NAME:
       takeUtf16Text(data, length, texts.name);
       texts.unicodeName = true;
@@ -141,7 +181,7 @@ void applyExtendedHeader(uint8_t type, const uint8_t* data, uint32_t length, Lzh
       texts.unicodeDirectory = true;
       break;
     default:
-      break;  // header CRC, time stamps, 64-bit sizes, code page: not needed here
+      break;  // header CRC, time stamps, code page: not needed here
   }
 }
 
@@ -180,25 +220,37 @@ HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& heade
     return {HeaderParse::endOfArchive, 0, nullptr};
   }
 
-  // For level 2 the whole header, extended headers included; for the others the base header.
-  const uint32_t end = level == lzh::LEVEL_2 ? le16(bytes) : static_cast<uint32_t>(bytes[0]) + 2;
-  if (end < (level == lzh::LEVEL_2 ? kLevel2BaseSize : kHeaderStart) || end > HEADER_BUFFER_SIZE) {
-    return unknownHeader();
+  // The stated length (end): for levels 2 and 3 the whole header, extended headers
+  // included; for the others the base header.
+  const bool statesWholeLength = level == lzh::LEVEL_2 || level == lzh::LEVEL_3;
+  uint32_t minimum = kHeaderStart;
+  Chain chain{};
+  if (level == lzh::LEVEL_3) {
+    if (available < kLevel3FirstLength) return needMore(kLevel3FirstLength);
+    if (le16(bytes) != kLevel3WordSize) return unknownHeader();
+    minimum = kLevel3BaseSize;
+    chain = {kLevel3FirstLength, le32(bytes + kLevel3HeaderSize), 4, true, false};
+  } else if (level == lzh::LEVEL_2) {
+    minimum = kLevel2BaseSize;
+    chain = {kLevel2FirstLength, le16(bytes), 2, true, true};
+  } else {
+    const uint32_t baseEnd = static_cast<uint32_t>(bytes[0]) + 2;
+    chain = {baseEnd - 2, baseEnd, 2, false, false};
   }
+  const uint32_t end = chain.end;
+  if (end < minimum || end > HEADER_BUFFER_SIZE) return unknownHeader();
   if (available < end) return needMore(end);
-  if (level != lzh::LEVEL_2 && !level01RoomIsValid(bytes)) return unknownHeader();
+  if (!statesWholeLength && !level01RoomIsValid(bytes)) return unknownHeader();
 
-  uint32_t terminator = end - 2;
+  uint32_t terminator = end - 2;  // level 0 ends with its base header
   if (level != lzh::LEVEL_0) {
-    const uint32_t firstLength = level == lzh::LEVEL_2 ? kLevel2FirstLength : end - 2;
-    const HeaderParse chain =
-        scanExtendedHeaders(bytes, available, level == lzh::LEVEL_2, firstLength, end, &terminator);
-    if (chain.status != HeaderParse::member) return chain;
+    const HeaderParse scan = scanExtendedHeaders(bytes, available, chain, &terminator);
+    if (scan.status != HeaderParse::member) return scan;
   }
 
   takeBaseFields(bytes, header);
   NameTexts texts;
-  if (level == lzh::LEVEL_2) {
+  if (statesWholeLength) {
     header.crc = le16(bytes + 21);
     header.osId = bytes[23];
     header.hasCrc = 1;
@@ -207,12 +259,13 @@ HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& heade
   }
 
   if (level != lzh::LEVEL_0) {
-    uint32_t lengthField = level == lzh::LEVEL_2 ? kLevel2FirstLength : end - 2;
-    for (uint32_t size; (size = le16(bytes + lengthField)) != 0; lengthField += size) {
-      applyExtendedHeader(bytes[lengthField + 2], bytes + lengthField + 3, size - lzh::EXT_MINIMUM_SIZE, header,
+    const uint32_t width = chain.width;
+    uint32_t lengthField = chain.firstLength;
+    for (uint32_t size; (size = lengthAt(bytes, lengthField, width)) != 0; lengthField += size) {
+      applyExtendedHeader(bytes[lengthField + width], bytes + lengthField + width + 1, size - 1 - width, header,
                           texts);
     }
-    if (level != lzh::LEVEL_2) {
+    if (!statesWholeLength) {
       // The stored packed size of level 1 counts the extended headers that follow the base
       // header; a smaller one cannot be valid.
       const uint32_t extendedBytes = terminator - (end - 2);
@@ -223,11 +276,16 @@ HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& heade
   }
 
   header.path.assign(texts.directory.hasText() ? texts.directory.c_str() : u"");
+  // Some archivers (Amiga LHA among them) leave out the directory's final separator; the
+  // directory and the name are two path parts all the same.
+  if (!header.path.isEmpty() && *header.path.charAt(header.path.length() - 1) != u'/') header.path.appendChar(u'/');
   header.path.append(texts.name);
-  header.time = level == lzh::LEVEL_2 ? static_cast<int64_t>(static_cast<int32_t>(header.rawTime))
-                                      : dosTimeToUnixTime(header.rawTime);
-  // Level 2 occupies its own length; the others end with the chain's last length field.
-  return {HeaderParse::member, level == lzh::LEVEL_2 ? end : terminator + 2, nullptr};
+  header.time = statesWholeLength ? static_cast<int64_t>(static_cast<int32_t>(header.rawTime))
+                                  : dosTimeToUnixTime(header.rawTime);
+  // Levels 2 and 3 occupy their stated length (level 2 two more when its final 0 lies past
+  // it); the others end with the chain's last length field.
+  const uint32_t size = statesWholeLength ? std::max(end, terminator + chain.width) : terminator + 2;
+  return {HeaderParse::member, size, nullptr};
 }
 
 HeaderOutcome readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejections) {
@@ -256,6 +314,15 @@ HeaderOutcome readHeader(SfxApp& app, LzhHeader& header, HeaderRejections reject
     }
     have = parse.size;
   }
+}
+
+int32_t findUnixLinkBar(const LzhHeader& header) {
+  if (std::memcmp(header.method, "-lhd-", 5) != 0) return -1;
+  const char16_t* path = header.path.c_str();
+  for (uint32_t i = 0; path[i] != 0; ++i) {
+    if (path[i] == u'|') return static_cast<int32_t>(i);
+  }
+  return -1;
 }
 
 int64_t dosTimeToUnixTime(uint32_t dosTime) {

@@ -1,4 +1,4 @@
-// LZH member headers of levels 0, 1 and 2.
+// LZH member headers of levels 0, 1, 2 and 3.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,10 @@ struct SfxApp;
 struct LzhHeader {
   uint8_t headerLength = 0;
   uint8_t method[5] = {};
-  uint32_t packedSize = 0;  // packed data only (level-1 extended headers subtracted)
-  uint32_t originalSize = 0;
+  // 64-bit: members of 4 GiB and more carry their sizes in extended header 0x42, and the
+  // base header's 32-bit fields then hold only the low 32 bits.
+  uint64_t packedSize = 0;  // packed data only (level-1 extended headers subtracted)
+  uint64_t originalSize = 0;
   uint32_t rawTime = 0;  // MS-DOS local date/time (levels 0, 1) or Unix time (level 2)
   uint8_t attribute = 0;
   uint8_t level = 0;
@@ -58,6 +60,13 @@ HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& heade
 // as it needs: on member the file stands on the member's packed data. An archive file that
 // ends where a header would begin, or right after a byte 0, is the end of the archive.
 HeaderOutcome readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejections = HeaderRejections::shown);
+
+// LHa for Unix stores a symbolic link as a directory entry ("-lhd-") named "name|target".
+// Returns the index of that "|" in the stored path, or -1 for any other member. A link is
+// never made: the stub cannot make one on Windows, and a link is the classic way to steer
+// later members out of the destination. It is found on the path as stored, before the name
+// rules turn "|" into something Windows accepts.
+int32_t findUnixLinkBar(const LzhHeader& header);
 
 // MS-DOS date/time (local, date in the high word) to a Unix time, with the runtime's zone.
 int64_t dosTimeToUnixTime(uint32_t dosTime);

@@ -1,8 +1,12 @@
 #include "core/member_walk.h"
 
+#include <cstdint>
+
 #include "platform/platform.h"
 
 bool seekPastMember(SfxApp& app, int64_t memberStart, const LzhHeader& header) {
+  // A packed size beyond any file position names no next header.
+  if (memberStart < 0 || header.packedSize > static_cast<uint64_t>(INT64_MAX - memberStart)) return false;
   return app.archiveFile->seek(memberStart + static_cast<int64_t>(header.packedSize), platform::SEEK_FROM_BEGIN);
 }
 

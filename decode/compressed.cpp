@@ -10,10 +10,15 @@
 
 namespace {
 
+// Packed data of 4 GiB and more (sizes from extended header 0x42) is never held whole: it is
+// read through a buffer of this size, refilled as decoding goes.
+constexpr uint64_t kLargeMemberBuffer = uint64_t{64} << 20;
+
 // The whole packed data, unless the available physical memory is smaller; then a buffer of
 // that size refilled as decoding goes, or 16 KiB when even that cannot be had.
-std::unique_ptr<uint8_t[]> allocateInputBuffer(uint32_t packedSize, size_t& size) {
+std::unique_ptr<uint8_t[]> allocateInputBuffer(uint64_t packedSize, size_t& size) {
   uint64_t wanted = packedSize == 0 ? 1 : packedSize;
+  if (wanted >= (uint64_t{1} << 32)) wanted = kLargeMemberBuffer;
   const uint64_t available = platform::availablePhysicalMemory();
   if (available != 0 && available < (uint64_t{1} << 32) && available < wanted) wanted = available;
   size = static_cast<size_t>(wanted);
@@ -29,7 +34,7 @@ std::unique_ptr<uint8_t[]> allocateInputBuffer(uint32_t packedSize, size_t& size
 
 }  // namespace
 
-DecodeResult decodeFromSource(int methodNumber, ByteSource& source, uint32_t packedSize, uint32_t originalSize,
+DecodeResult decodeFromSource(int methodNumber, ByteSource& source, uint64_t packedSize, uint64_t originalSize,
                               DecodeSink& sink) {
   size_t bufferSize = 0;
   std::unique_ptr<uint8_t[]> buffer = allocateInputBuffer(packedSize, bufferSize);

@@ -16,7 +16,7 @@ namespace {
 // after each one.
 constexpr uint32_t kStoredChunk = 2048;
 
-DecodeResult copyStored(SfxApp& app, FileObject* output, uint32_t size, uint32_t packedSize) {
+DecodeResult copyStored(SfxApp& app, FileObject* output, uint64_t size, uint64_t packedSize) {
   DecodeResult result;
   if (output == nullptr || size == 0) return result;
   // Stored bytes are the packed data itself: more of them than the member holds would be
@@ -26,9 +26,9 @@ DecodeResult copyStored(SfxApp& app, FileObject* output, uint32_t size, uint32_t
     return result;
   }
   uint8_t buffer[kStoredChunk];
-  uint32_t done = 0;
+  uint64_t done = 0;
   while (size > 0) {
-    const uint32_t n = size < kStoredChunk ? size : kStoredChunk;
+    const uint32_t n = size < kStoredChunk ? static_cast<uint32_t>(size) : kStoredChunk;
     // The archive ending inside the member is damage, whether or not the header has a CRC.
     if (app.archiveFile == nullptr || app.archiveFile->read(n, buffer) != static_cast<int32_t>(n)) {
       result.status = DecodeStatus::damaged;
@@ -65,7 +65,7 @@ class MemberOutput : public DecodeSink {
   }
   uint32_t systemError() const override { return error_; }
   bool keepGoing(uint64_t produced) override {
-    reportProgress(static_cast<uint32_t>(produced));
+    reportProgress(produced);
     return g_runFlag.load(std::memory_order_relaxed) != 0;
   }
 
@@ -112,7 +112,7 @@ void beginRun(uint64_t totalBytes) {
   g_lastPercent = 0;
 }
 
-void reportProgress(uint32_t memberBytesDone) {
+void reportProgress(uint64_t memberBytesDone) {
   const uint64_t total = g_totalBytes;
   if (total == 0) return;
   const uint64_t done = g_doneBytes + memberBytesDone;
@@ -124,7 +124,7 @@ void reportProgress(uint32_t memberBytesDone) {
   if (g_runObserver != nullptr) g_runObserver->progressPercent(percent);
 }
 
-DecodeResult decodeMember(SfxApp& app, FileObject* output, uint32_t originalSize, uint32_t packedSize,
+DecodeResult decodeMember(SfxApp& app, FileObject* output, uint64_t originalSize, uint64_t packedSize,
                           const WideString& path, int methodNumber) {
   // Recorded first, so that an abort can remove the partial file.
   app.currentOutputPath.assign(path);

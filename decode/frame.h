@@ -18,7 +18,7 @@ struct SfxApp;
 
 // Decodes one member from app's archive file (positioned on its packed data) into output.
 // Stores path as app.currentOutputPath first. methodNumber is 0 to 10.
-DecodeResult decodeMember(SfxApp& app, FileObject* output, uint32_t originalSize, uint32_t packedSize,
+DecodeResult decodeMember(SfxApp& app, FileObject* output, uint64_t originalSize, uint64_t packedSize,
                           const WideString& path, int methodNumber);
 
 
@@ -35,4 +35,4 @@ extern std::atomic<int32_t> g_runFlag;
 void beginRun(uint64_t totalBytes);
 
 // Tells the run observer when the whole-run percentage changes.
-void reportProgress(uint32_t memberBytesDone);
+void reportProgress(uint64_t memberBytesDone);

@@ -21,8 +21,8 @@ class ArchiveSource : public ByteSource {
 struct CompressedMemberJob {
   FileObject* input;   // the archive, positioned on the member's packed data
   FileObject* output;  // the member's output file
-  uint32_t originalSize;
-  uint32_t packedSize;
+  uint64_t originalSize;
+  uint64_t packedSize;
   int methodNumber;  // 1 to 9
 };
 

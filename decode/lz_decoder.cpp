@@ -80,7 +80,7 @@ class OutputWindow {
 
 template <class Codec>
 DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, unsigned dictionaryBits,
-                        uint32_t originalSize, DecodeSink& sink) {
+                        uint64_t originalSize, DecodeSink& sink) {
   static_assert(Codec::kMaxMatch + 8 <= OutputWindow::kSlackBytes);
   DecodeResult result;
   BitInput in(input);
@@ -161,7 +161,7 @@ DecodeResult decodeWith(Codec& codec, PackedInput& input, OutputWindow& window, 
 }
 
 template <class Codec, class... Args>
-DecodeResult run(unsigned dictionaryBits, PackedInput& input, uint32_t originalSize, DecodeSink& sink,
+DecodeResult run(unsigned dictionaryBits, PackedInput& input, uint64_t originalSize, DecodeSink& sink,
                  Args... args) {
   // Default-initialised: every codec builds its tables before it reads them, so clearing
   // tens of KiB for each member would be wasted.
@@ -199,7 +199,7 @@ unsigned dictionaryBitsOf(int methodNumber) {
   }
 }
 
-DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint32_t originalSize, DecodeSink& sink) {
+DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint64_t originalSize, DecodeSink& sink) {
   const unsigned bits = dictionaryBitsOf(methodNumber);
   switch (methodNumber) {
     case METHOD_LH1:

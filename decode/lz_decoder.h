@@ -30,9 +30,9 @@ unsigned dictionaryBitsOf(int methodNumber);
 // Decodes originalSize bytes of method methodNumber (1 to 9) from input. status is damaged
 // when the packed data cannot be valid (a code that cannot be decoded, or a match running
 // past the original size) or could not be read in full.
-DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint32_t originalSize, DecodeSink& sink);
+DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint64_t originalSize, DecodeSink& sink);
 
 // decodeMethod on the packedSize bytes that source delivers, read into memory first (in one
 // piece when memory allows, else through a smaller buffer refilled as decoding goes).
-DecodeResult decodeFromSource(int methodNumber, ByteSource& source, uint32_t packedSize, uint32_t originalSize,
+DecodeResult decodeFromSource(int methodNumber, ByteSource& source, uint64_t packedSize, uint64_t originalSize,
                               DecodeSink& sink);

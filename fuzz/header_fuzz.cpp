@@ -62,7 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     makeSafeMemberPath(path);
     checkContained(path);
     if (path.length() > header.path.length() + header.path.length() / 3 + 1) std::abort();
-    position += parse.size + static_cast<size_t>(header.packedSize);
+    // A link entry's "|" lies inside its stored path.
+    const int32_t bar = findUnixLinkBar(header);
+    if (bar >= 0 && (static_cast<uint32_t>(bar) >= header.path.length() || *header.path.charAt(bar) != u'|')) {
+      std::abort();
+    }
+    // Packed sizes are 64-bit (extended header 0x42): one past the input ends the walk.
+    position += parse.size;
+    if (header.packedSize > size - position) break;
+    position += static_cast<size_t>(header.packedSize);
   }
   return 0;
 }

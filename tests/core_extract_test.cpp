@@ -151,6 +151,30 @@ TEST_F(ExtractionRun, UnknownMethodIsSkippedAndCounted) {
   EXPECT_EQ(app.errorFlag, 0);
 }
 
+TEST_F(ExtractionRun, UnixLinkEntriesAreSkippedAndLaterMembersStayInside) {
+  // LHa for Unix stores links as directory entries "name|target". None is made, whatever the
+  // target; a file member under a link's name is an ordinary path inside the destination.
+  auto link = [&](const std::string& stored) {
+    Member m = this->stored("", {});
+    m.method = "-lhd-";
+    m.ext = {nameExt(stored)};
+    return m;
+  };
+  Member inLevel1 = stored("l1|../../up", {}, 1);
+  inLevel1.method = "-lhd-";
+  Member underDirectory = link("deep|target");
+  underDirectory.ext.insert(underDirectory.ext.begin(), directoryExt("sub\xFF"));
+  run(encodeArchive({link("a|b"), link("a|../x"), link("evil|/abs"), inLevel1, underDirectory,
+                     stored("evil/passwd", bytesOf("mine")), stored("a/inside.txt", bytesOf("in"))}));
+  EXPECT_EQ(filesUnder(destination),
+            (std::vector<std::string>{"a/", "a/inside.txt", "evil/", "evil/passwd"}));
+  EXPECT_EQ(readFileBytes(destination / "evil" / "passwd"), bytesOf("mine"));
+  EXPECT_FALSE(fs::is_symlink(destination / "evil"));
+  EXPECT_EQ(observer.announced.size(), 7u);
+  EXPECT_TRUE(observer.messages.empty());
+  EXPECT_EQ(app.errorFlag, 0);
+}
+
 TEST_F(ExtractionRun, DirectoryEntriesCreateFoldersWithoutDecoding) {
   Member dir;
   dir.method = "-lhd-";

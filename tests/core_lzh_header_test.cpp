@@ -206,6 +206,38 @@ TEST_F(HeaderReader, DirectoryEntryWithEmptyName) {
   EXPECT_EQ(path(), u"tree/leaf/");
 }
 
+TEST_F(HeaderReader, DirectoryWithoutFinalSeparatorGetsOne) {
+  // Directory headers written without their final separator (ANSI and UTF-16, levels 1
+  // and 2) still name a folder; one that has it, or an empty one, is left alone.
+  struct Case {
+    int level;
+    ExtHeader directory;
+    std::u16string path;
+  };
+  const Case cases[] = {
+      {1, directoryExt("subdir\xFFsubdir2"), u"subdir/subdir2/hello.txt"},
+      {2, directoryExt("subdir\xFFsubdir2"), u"subdir/subdir2/hello.txt"},
+      {1, unicodeDirectoryExt(u"sub\\dir2"), u"sub/dir2/hello.txt"},
+      {2, unicodeDirectoryExt(u"sub\\dir2"), u"sub/dir2/hello.txt"},
+      {2, directoryExt("\x95\x5C"), u"表/hello.txt"},  // ends in a trail byte 0x5C, not a separator
+      {2, directoryExt("done\xFF"), u"done/hello.txt"},
+      {2, directoryExt(""), u"hello.txt"},
+  };
+  for (const Case& c : cases) {
+    Member m = level(c.level, c.level == 1 ? "hello.txt" : "", Bytes{1});
+    m.ext = {c.directory};
+    if (c.level == 2) m.ext.push_back(nameExt("hello.txt"));
+    ASSERT_EQ(readOne(encodeArchive({m})), HeaderOutcome::member);
+    EXPECT_EQ(path(), c.path) << c.level;
+  }
+  // A directory entry with no name ends in the separator too.
+  Member entry = level(2, "", {});
+  entry.method = "-lhd-";
+  entry.ext = {directoryExt("tree\xFFleaf")};
+  ASSERT_EQ(readOne(encodeArchive({entry})), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"tree/leaf/");
+}
+
 TEST_F(HeaderReader, ShiftJisTrailBytesAreNotSeparators) {
   // 表示\ as directory: 0x95 0x5C 0x8E 0xA6 0x5C. The first 0x5C is the trail byte of 表.
   Member m = level(1, "a.txt", Bytes{1});
@@ -240,6 +272,37 @@ TEST_F(HeaderReader, LongLevel2HeadersUseTheFull16BitLength) {
     EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(total));
   }
   EXPECT_TRUE(recorder.messages.empty());
+}
+
+// LHa for OS-9 states level-2 lengths 2 short: the final 0 length field of the chain lies
+// just past the stated length. Exactly that is accepted, and the header counts 2 more bytes.
+TEST_F(HeaderReader, Level2LengthLeavingOutTheFinalZero) {
+  Member m = level(2, "os9.txt", bytesOf("data"));
+  m.ext = {attributeExt(0x20)};
+  const Bytes good = encodeArchive({m, level(2, "next.txt", bytesOf("n"))});
+  const uint32_t total = le16(good.data());
+  auto withStatedLength = [&](uint32_t stated) {
+    Bytes archive = good;
+    archive[0] = static_cast<uint8_t>(stated);
+    archive[1] = static_cast<uint8_t>(stated >> 8);
+    return archive;
+  };
+  open(withStatedLength(total - 2));
+  EXPECT_EQ(sumOriginalSizes(app), 5u);
+  ASSERT_EQ(readHeader(app, header), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"os9.txt");
+  EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(total));
+  ASSERT_TRUE(seekPastMember(app, total, header));
+  ASSERT_EQ(readHeader(app, header), HeaderOutcome::member);
+  EXPECT_EQ(path(), u"next.txt");
+  EXPECT_TRUE(recorder.messages.empty());
+
+  // Any other overrun, and a chain that goes on past the stated length (the attribute
+  // header's nonzero length field lies exactly there), stay rejected.
+  for (uint32_t stated : {total - 1, total - 3, total - 4, total - 7}) {
+    EXPECT_EQ(readOne(withStatedLength(stated)), HeaderOutcome::rejected) << total - stated;
+  }
+  EXPECT_EQ(recorder.messages.size(), 4u);
 }
 
 TEST_F(HeaderReader, Level2LongerThanTheBufferIsRejected) {
@@ -293,12 +356,108 @@ TEST_F(HeaderReader, TruncatedHeadersAreRejectedNotEnded) {
   }
 }
 
-TEST_F(HeaderReader, Level3IsUnknown) {
-  Bytes archive(40, 0);
-  archive[0] = 4;
-  archive[20] = 3;
-  EXPECT_EQ(readOne(archive), HeaderOutcome::rejected);
-  EXPECT_EQ(recorder.messages, std::vector<std::u16string>{u"Unknown header"});
+TEST_F(HeaderReader, Level3ReadsLikeLevel2WithWideLengths) {
+  Member m = level(3, "", bytesOf("three"));
+  m.rawTime = 1700000000;
+  m.osId = 'U';
+  m.ext = {unicodeDirectoryExt(u"dir/"), nameExt("l3.txt"), ExtHeader{0x54, Bytes(6, 7)}};
+  const Bytes archive = encodeArchive({m, level(2, "next.txt", bytesOf("n"))});
+  const int64_t headerSize = static_cast<int64_t>(le32(archive.data() + 24));
+  open(archive);
+  EXPECT_EQ(sumOriginalSizes(app), 6u);
+  std::vector<std::u16string> paths;
+  EXPECT_EQ(forEachMember(app, header,
+                          [&](const LzhHeader& member) {
+                            if (paths.empty()) {
+                              EXPECT_EQ(member.level, 3);
+                              EXPECT_EQ(member.packedSize, 5u);
+                              EXPECT_EQ(member.time, 1700000000);
+                              EXPECT_EQ(member.osId, 'U');
+                              EXPECT_EQ(member.hasCrc, 1);
+                              EXPECT_EQ(app.archiveFile->tell(), headerSize);
+                            }
+                            paths.emplace_back(member.path.c_str());
+                            return true;
+                          }),
+            WalkEnd::endOfArchive);
+  EXPECT_EQ(paths, (std::vector<std::u16string>{u"dir/l3.txt", u"next.txt"}));
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(HeaderReader, Level3TruncatedOrOverrunningIsRejected) {
+  Member m = level(3, "name.txt", Bytes(4, 0));
+  m.ext = {attributeExt(0x20)};
+  const Bytes full = encodeMember(m);
+  const uint32_t total = le32(full.data() + 24);
+  for (uint32_t cut = 1; cut < total; ++cut) {
+    recorder.messages.clear();
+    EXPECT_EQ(readOne(Bytes(full.begin(), full.begin() + cut)), HeaderOutcome::rejected) << cut;
+    EXPECT_EQ(recorder.messages, std::vector<std::u16string>{u"Truncated header"}) << cut;
+  }
+  // Field at an offset set to a value: the word size, the total length (too small for the
+  // base header, beyond the buffer, or 2 short, which only level 2 may be), the first
+  // extended length (below its minimum of 5, past the total, far past it).
+  struct Patch {
+    uint32_t at;
+    uint32_t value;
+    int width;
+  };
+  const Patch patches[] = {{0, 2, 2},          {24, 31, 4}, {24, 5000, 4}, {24, total - 2, 4},
+                           {28, 4, 4},         {28, 3, 4},  {28, total, 4}, {28, 0xFFFFFFF0u, 4}};
+  recorder.messages.clear();
+  for (const Patch& p : patches) {
+    Bytes archive = full;
+    archive.push_back(0);
+    for (int i = 0; i < p.width; ++i) archive[p.at + i] = static_cast<uint8_t>(p.value >> (8 * i));
+    EXPECT_EQ(readOne(archive), HeaderOutcome::rejected) << p.at << " " << p.value;
+  }
+  EXPECT_EQ(recorder.messages, std::vector<std::u16string>(std::size(patches), u"Unknown header"));
+}
+
+ExtHeader sizes64(uint64_t packed, uint64_t original) {
+  ExtHeader e{0x42, {}};
+  for (uint64_t v : {packed, original}) {
+    for (int i = 0; i < 8; ++i) e.data.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  return e;
+}
+
+// Members of 4 GiB and more: the base header holds the low 32 bits of each size, extended
+// header 0x42 the whole of both, and the walk and the pre-scan go by the whole sizes.
+TEST_F(HeaderReader, SizesOf4GiBAndMoreComeFromExtendedHeader0x42) {
+  const uint64_t huge = (uint64_t{1} << 32) + 400'000'000;
+  for (int lvl : {2, 3}) {
+    Member big = level(lvl, "zero.bin", bytesOf("packed"));
+    big.method = "-lh5-";
+    big.originalSize = static_cast<uint32_t>(huge);
+    big.ext = {sizes64(6, huge)};
+    Member next = level(lvl, "next.txt", bytesOf("n"));
+    open(encodeArchive({big, next}));
+    EXPECT_EQ(sumOriginalSizes(app), huge + 1) << lvl;
+    std::vector<uint64_t> sizes;
+    EXPECT_EQ(forEachMember(app, header,
+                            [&](const LzhHeader& member) {
+                              sizes.push_back(member.originalSize);
+                              sizes.push_back(member.packedSize);
+                              return true;
+                            }),
+              WalkEnd::endOfArchive);
+    EXPECT_EQ(sizes, (std::vector<uint64_t>{huge, 6, 1, 1})) << lvl;
+  }
+  // Too short to hold both sizes: skipped, the base fields stand.
+  Member shortOne = level(2, "s.txt", bytesOf("abc"));
+  shortOne.ext = {ExtHeader{0x42, Bytes(8, 0xFF)}};
+  ASSERT_EQ(readOne(encodeArchive({shortOne})), HeaderOutcome::member);
+  EXPECT_EQ(header.originalSize, 3u);
+  EXPECT_EQ(header.packedSize, 3u);
+  // A packed size past any file position names no next member.
+  Member beyond = level(2, "b.txt", bytesOf("abc"));
+  beyond.ext = {sizes64(~uint64_t{0}, 3)};
+  open(encodeArchive({beyond, level(2, "never.txt", bytesOf("x"))}));
+  int count = 0;
+  EXPECT_EQ(forEachMember(app, header, [&](const LzhHeader&) { return ++count; }), WalkEnd::seekFailed);
+  EXPECT_EQ(count, 1);
+  EXPECT_TRUE(recorder.messages.empty());
 }
 
 TEST_F(HeaderReader, Level2TimeIsSigned) {

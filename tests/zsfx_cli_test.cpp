@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/lzh_test_archive.h"
 #include "support/zsfx_runner.h"
 
 namespace fs = std::filesystem;
@@ -229,6 +230,64 @@ TEST_F(ZsfxCli, TruncatedSelfExtractingFileFailsClearly) {
 }
 
 }  // namespace
+
+TEST_F(ZsfxCli, LinksAreListedWithTheirTargetAndSkippedByTest) {
+  lzhtest::Member link;
+  link.method = "-lhd-";
+  link.name = "a|../x";
+  lzhtest::Member odd;
+  odd.method = "-pm2-";
+  odd.name = "odd.bin";
+  odd.data = lzhtest::bytesOf("zz");
+  lzhtest::Member file;
+  file.name = "a/file.txt";
+  file.data = lzhtest::bytesOf("text");
+  lzhtest::writeFileBytes(path("links.lzh"), lzhtest::encodeArchive({link, odd, file}));
+
+  ZsfxRun run = runZsfx({"list", zsfxPath(path("links.lzh"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find(" a -> ../x\n"), std::string::npos) << run.out;
+  run = runZsfx({"list", "--json", zsfxPath(path("links.lzh"))});
+  EXPECT_NE(run.out.find("\"path\": \"a\", \"link_target\": \"../x\"}"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"path\": \"a/file.txt\"}"), std::string::npos) << run.out;
+  run = runZsfx({"test", zsfxPath(path("links.lzh"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("1 members tested, 0 failed, 2 skipped (1 link, 1 unknown method)"), std::string::npos)
+      << run.err;
+
+  // make wraps an archive with links, naming them in a warning; an unknown method is refused.
+  writeFile(path("stub.exe"), fakeStub());
+  lzhtest::writeFileBytes(path("link-only.lzh"), lzhtest::encodeArchive({link, file}));
+  run = runZsfx({"make", "-o", zsfxPath(path("l.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
+                 zsfxPath(path("link-only.lzh"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("warning: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("link \"a|../x\""), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::exists(path("l.exe")));
+  run = runZsfx({"make", "-o", zsfxPath(path("m.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
+                 zsfxPath(path("links.lzh"))});
+  EXPECT_NE(run.exitCode, 0) << run.err;
+}
+
+TEST_F(ZsfxCli, ListShowsSizesPast32Bits) {
+  const uint64_t huge = (uint64_t{1} << 32) + 400'000'000;  // 4694967296
+  lzhtest::Member big;
+  big.method = "-lh5-";
+  big.name = "zero.bin";
+  big.data = lzhtest::bytesOf("packed");
+  big.originalSize = static_cast<uint32_t>(huge);
+  lzhtest::ExtHeader sizes{0x42, {}};
+  for (uint64_t v : {uint64_t{6}, huge}) {
+    for (int i = 0; i < 8; ++i) sizes.data.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  big.ext = {sizes};
+  lzhtest::writeFileBytes(path("big.lzh"), lzhtest::encodeArchive({big}));
+  ZsfxRun run = runZsfx({"list", zsfxPath(path("big.lzh"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("-lh5- 4694967296          6 "), std::string::npos) << run.out;
+  run = runZsfx({"list", "--json", zsfxPath(path("big.lzh"))});
+  EXPECT_NE(run.out.find("\"original_size\": 4694967296, \"packed_size\": 6,"), std::string::npos) << run.out;
+}
 
 // Links are followed; what cannot be packed is named on stderr, the archive is written
 // anyway, and the exit status tells a script that something was left out.

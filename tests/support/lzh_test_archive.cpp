@@ -56,6 +56,18 @@ Bytes extBytes(const std::vector<ExtHeader>& ext) {
   return out;
 }
 
+// Level 3: the same chain with 4-byte length fields.
+Bytes extBytes32(const std::vector<ExtHeader>& ext) {
+  Bytes out;
+  put32(out, ext.empty() ? 0 : static_cast<uint32_t>(ext[0].data.size() + 5));
+  for (size_t i = 0; i < ext.size(); ++i) {
+    out.push_back(ext[i].type);
+    out.insert(out.end(), ext[i].data.begin(), ext[i].data.end());
+    put32(out, i + 1 < ext.size() ? static_cast<uint32_t>(ext[i + 1].data.size() + 5) : 0);
+  }
+  return out;
+}
+
 uint16_t crcOf(const Bytes& data) { return crc16Update(0, data.data(), data.size()); }
 
 }  // namespace
@@ -80,23 +92,29 @@ Bytes encodeMember(const Member& m) {
   const uint32_t originalSize = m.originalSize.value_or(static_cast<uint32_t>(m.data.size()));
   const uint16_t crc = m.crc.value_or(crcOf(m.data));
   Bytes out;
-  if (m.level == 2) {
+  if (m.level == 2 || m.level == 3) {
     std::vector<ExtHeader> ext;
     if (!m.name.empty()) ext.push_back(nameExt(m.name));
     ext.insert(ext.end(), m.ext.begin(), m.ext.end());
-    put16(out, 0);  // total length, patched below
+    put16(out, m.level == 3 ? 4 : 0);  // level 3: word size; level 2: total length, patched below
     for (char c : m.method) out.push_back(static_cast<uint8_t>(c));
     put32(out, static_cast<uint32_t>(m.data.size()));
     put32(out, originalSize);
     put32(out, m.rawTime);
     out.push_back(0x20);
-    out.push_back(2);
+    out.push_back(static_cast<uint8_t>(m.level));
     put16(out, crc);
     out.push_back(m.osId);
-    const Bytes chain = extBytes(ext);
+    if (m.level == 3) put32(out, 0);  // total length, patched below
+    const Bytes chain = m.level == 3 ? extBytes32(ext) : extBytes(ext);
     out.insert(out.end(), chain.begin(), chain.end());
     while (out.size() < m.padLevel2To) out.push_back(0);
-    set16(out, 0, static_cast<uint32_t>(out.size()));
+    if (m.level == 3) {
+      set16(out, 24, static_cast<uint32_t>(out.size()) & 0xFFFF);
+      set16(out, 26, static_cast<uint32_t>(out.size()) >> 16);
+    } else {
+      set16(out, 0, static_cast<uint32_t>(out.size()));
+    }
   } else {
     out.push_back(0);  // L, patched below
     out.push_back(0);  // checksum, never checked

@@ -1,4 +1,4 @@
-// Test-only writer of small LZH archives: level 0, 1 and 2 headers byte by byte, with
+// Test-only writer of small LZH archives: level 0, 1, 2 and 3 headers byte by byte, with
 // stored data, so that every branch of the header reader and the run can be reached,
 // including headers that no real archiver would write.
 #pragma once
@@ -31,8 +31,8 @@ ExtHeader unicodeDirectoryExt(const std::u16string& dir);  // 0x45
 struct Member {
   int level = 2;
   std::string method = "-lh0-";
-  // Levels 0 and 1: the name in the base header (bytes as stored). Level 2: written as a
-  // 0x01 extended header when not empty.
+  // Levels 0 and 1: the name in the base header (bytes as stored). Levels 2 and 3: written
+  // as a 0x01 extended header when not empty.
   std::string name;
   Bytes data;                              // packed data as stored
   std::optional<uint32_t> originalSize;    // default: data.size()
@@ -41,8 +41,8 @@ struct Member {
   uint32_t rawTime = 0;                    // MS-DOS time (levels 0, 1) or Unix time (level 2)
   uint8_t attribute = 0x20;
   uint8_t osId = 'M';                      // levels 1 and 2 (level 0 carries none)
-  std::vector<ExtHeader> ext;              // levels 1 and 2, after the name header
-  // Level 2: pads the header to this total length when larger (0: no padding).
+  std::vector<ExtHeader> ext;              // levels 1 to 3, after the name header
+  // Levels 2 and 3: pads the header to this total length when larger (0: no padding).
   uint32_t padLevel2To = 0;
 };
 

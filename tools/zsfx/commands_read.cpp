@@ -100,6 +100,20 @@ std::string crcText(const LzhHeader& header) {
   return text;
 }
 
+std::string countText(uint32_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// A Unix link entry's stored path "name|target" split in two; false for any other member.
+bool splitLink(const LzhHeader& member, std::string& name, std::string& target) {
+  const int32_t bar = findUnixLinkBar(member);
+  if (bar < 0) return false;
+  const std::u16string stored = member.path.c_str();
+  name = toUtf8(stored.substr(0, static_cast<size_t>(bar)));
+  target = toUtf8(stored.substr(static_cast<size_t>(bar) + 1));
+  return true;
+}
+
 }  // namespace
 
 int runList(const Arguments& args) {
@@ -112,18 +126,23 @@ int runList(const Arguments& args) {
   if (json) printOut("[");
   forEachMember(command.app, header, [&](const LzhHeader& member) {
     const std::string path = toUtf8(member.path.c_str());
+    std::string linkName, linkTarget;
+    const bool link = splitLink(member, linkName, linkTarget);
     if (json) {
       printOut(std::string(first ? "\n" : ",\n") + "  {\"method\": " + jsonString(methodText(member.method)) +
                ", \"original_size\": " + std::to_string(member.originalSize) +
                ", \"packed_size\": " + std::to_string(member.packedSize) + ", \"crc16\": " +
                (member.hasCrc ? std::to_string(member.crc) : "null") + ", \"time\": " +
                jsonString(isoUtcTime(member.time)) + ", \"unix_time\": " + std::to_string(member.time) +
-               ", \"level\": " + std::to_string(member.level) + ", \"path\": " + jsonString(path) + "}");
+               ", \"level\": " + std::to_string(member.level) + ", \"path\": " + jsonString(link ? linkName : path) +
+               (link ? ", \"link_target\": " + jsonString(linkTarget) : std::string()) + "}");
     } else {
       char line[128];
-      std::snprintf(line, sizeof line, "%s %10u %10u %s %s ", methodText(member.method).c_str(), member.originalSize,
-                    member.packedSize, crcText(member).c_str(), isoUtcTime(member.time).c_str());
-      printOut(line + path + "\n");
+      std::snprintf(line, sizeof line, "%s %10llu %10llu %s %s ", methodText(member.method).c_str(),
+                    static_cast<unsigned long long>(member.originalSize),
+                    static_cast<unsigned long long>(member.packedSize), crcText(member).c_str(),
+                    isoUtcTime(member.time).c_str());
+      printOut(line + (link ? linkName + " -> " + linkTarget : path) + "\n");
     }
     first = false;
     return true;
@@ -140,8 +159,10 @@ int runTest(const Arguments& args) {
     printErr("zsfx: cannot open the null device\n");
     return EXIT_USAGE;
   }
+  const uint32_t unknown = report.skipped - report.links;
   printErr(std::to_string(report.tested) + " members tested, " + std::to_string(report.failed) + " failed, " +
-           std::to_string(report.skipped) + " skipped (unknown method)" +
+           std::to_string(report.skipped) + " skipped (" + countText(report.links, "link", "links") + ", " +
+           countText(unknown, "unknown method", "unknown methods") + ")" +
            (report.rejected ? ", a header was rejected" : "") + "\n");
   return report.passed() ? EXIT_OK : EXIT_MEMBER_FAILED;
 }

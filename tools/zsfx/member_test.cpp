@@ -20,7 +20,11 @@ bool testMembers(SfxApp& app, MemberTestReport& report) {
     report.lastMember = member.path.c_str();
     if (g_runObserver != nullptr) g_runObserver->memberAnnounced(member.path.c_str());
     const int method = findMethodNumber(member.method);
-    if (method < 0) {
+    if (findUnixLinkBar(member) >= 0) {
+      ++report.skipped;
+      ++report.links;
+      report.linkPaths.emplace_back(member.path.c_str());
+    } else if (method < 0) {
       ++report.skipped;
       if (report.firstSkipped.empty()) report.firstSkipped = member.path.c_str();
     } else if (method != METHOD_DIRECTORY) {

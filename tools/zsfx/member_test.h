@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/app.h"
 
@@ -12,10 +13,13 @@ struct MemberTestReport {
   uint32_t members = 0;   // member headers read, directory entries included
   uint32_t tested = 0;    // file members decoded
   uint32_t failed = 0;
-  uint32_t skipped = 0;   // unknown methods: the stub passes over them without a word
+  uint32_t skipped = 0;   // links and unknown methods: the stub passes over them without a word
+  uint32_t links = 0;     // Unix link entries ("name|target"), counted in skipped too
   bool rejected = false;  // a header was rejected, or the archive could not be positioned
   std::u16string firstFailed;   // path of the first member that failed
   std::u16string firstSkipped;  // path of the first member of an unknown method
+  // Stored paths of the link entries: zsfx make accepts links but names them in a warning.
+  std::vector<std::u16string> linkPaths;
   std::u16string lastMember;    // path of the last member read (a rejected header follows it)
 
   bool passed() const { return failed == 0 && !rejected; }

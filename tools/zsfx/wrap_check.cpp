@@ -56,11 +56,15 @@ int checkWrappedArchive(const std::u16string& path, bool selfExtracting, bool fo
         report.members == 0 ? "the first member header" : "the header after member " + quoted(report.lastMember);
     return refuse(path, where + " is damaged", EXIT_MEMBER_FAILED, force);
   }
-  if (report.skipped > 0) {
+  if (report.skipped > report.links) {
     return refuse(path,
                   "member " + quoted(report.firstSkipped) + " has a method the stub does not know and would skip",
                   EXIT_MEMBER_FAILED, force);
   }
   if (report.members == 0) return refuse(path, "the archive holds no member", EXIT_USAGE, force);
+  // Unix links are accepted: the stub passes over them, and the user is told which.
+  for (const std::u16string& link : report.linkPaths) {
+    printErr("zsfx: warning: " + toUtf8(path) + ": link " + quoted(link) + " is not extracted (the stub makes no links)\n");
+  }
   return EXIT_OK;
 }

@@ -1,0 +1,69 @@
+// A member of more than 4 GiB end to end: its sizes live in extended header 0x42 and the
+// base header holds their low 32 bits. The archive is a sparse file (the member is stored:
+// 4 GiB of zeros, then 16 bytes of text), followed by a small member that is found only
+// when the seek past the big one goes by its whole size.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "decode/frame.h"
+#include "support/lzh_test_archive.h"
+#include "support/zsfx_runner.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void appendBytes(const fs::path& path, const lzhtest::Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good());
+}
+
+}  // namespace
+
+TEST(LargeMember, StoredMemberPast4GiBIsListedAndTested) {
+  if (zsfxUnderWine()) GTEST_SKIP() << "the large member runs with the host build only";
+  const fs::path dir = makeTempDir("large");
+  const fs::path archive = dir / "big.lzh";
+  const uint64_t zeros = uint64_t{1} << 32;
+  const lzhtest::Bytes tail = lzhtest::bytesOf("end of the file.");
+  const uint64_t size = zeros + tail.size();
+
+  // The CRC-16 of zeros from the initial value 0 stays 0, so the member's CRC is that of its
+  // last 16 bytes; a reader that took only the low 32 bits of the size would see 16 zeros.
+  buildCrcTable();
+  lzhtest::Member big;
+  big.name = "large.bin";
+  big.originalSize = static_cast<uint32_t>(size);
+  big.crc = crc16Update(0, tail.data(), tail.size());
+  lzhtest::ExtHeader sizes{0x42, {}};
+  for (uint64_t v : {size, size}) {
+    for (int i = 0; i < 8; ++i) sizes.data.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  big.ext = {sizes};
+  lzhtest::Bytes header = lzhtest::encodeMember(big);  // no data: the header alone
+  header[7] = static_cast<uint8_t>(size), header[8] = static_cast<uint8_t>(size >> 8);
+  header[9] = static_cast<uint8_t>(size >> 16), header[10] = static_cast<uint8_t>(size >> 24);
+  lzhtest::writeFileBytes(archive, header);
+  fs::resize_file(archive, header.size() + zeros);  // a hole, not 4 GiB on disk
+  lzhtest::Member small;
+  small.name = "after.txt";
+  small.data = lzhtest::bytesOf("after");
+  lzhtest::Bytes rest = tail;
+  const lzhtest::Bytes smallArchive = lzhtest::encodeArchive({small});
+  rest.insert(rest.end(), smallArchive.begin(), smallArchive.end());
+  appendBytes(archive, rest);
+
+  ZsfxRun run = runZsfx({"list", zsfxPath(archive.string())});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("-lh0- 4294967312 4294967312 "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" after.txt\n"), std::string::npos) << run.out;
+  run = runZsfx({"test", zsfxPath(archive.string())});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("2 members tested, 0 failed"), std::string::npos) << run.err;
+  fs::remove_all(dir);
+}
