@@ -17,7 +17,6 @@ struct SfxApp {
   std::unique_ptr<FileObject> archiveFile;
   void* mainWindow = nullptr;   // HWND of the progress window (Windows only)
   void* textLine = nullptr;     // HWND of the member path line
-  void* abortButton = nullptr;  // HWND of the abort button
   WideString currentOutputPath;  // file being written, relative to the destination
   WideString destinationFolder;  // the working destination
   SfxSettings settings;

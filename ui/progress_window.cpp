@@ -179,7 +179,6 @@ bool startApplication(SfxApp& app, HINSTANCE instance) {
 
   HWND abortButton = createChild(L"Button", L"中止", 0, 65, 50, 88, 19, window, IDC_ABORT);
   if (!abortButton) return false;
-  app.abortButton = abortButton;
   SendMessageW(abortButton, WM_SETFONT, font, FALSE);
 
   ShowWindow(window, SW_HIDE);
