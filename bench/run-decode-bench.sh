@@ -4,32 +4,34 @@
 #
 #   bench/run-decode-bench.sh [runs]     (default 5 runs; the fastest of each is reported)
 #
-# Needs a host build (cmake --preset host && cmake --build --preset host) and ../shared/bench.
-# The gzip file is made once, by extracting an archive with zsfx, into build/bench-cache.
+# Builds zsfx (host preset) when needed. The data: see bench/bench-data.sh (../shared/bench,
+# else made once into build/bench-data). The gzip file is made once per data set, by
+# extracting an archive with zsfx, into build/bench-cache.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 zsfx=${ZSFX:-$root/build/host/tools/zsfx/zsfx}
-shared=${ZOLT_SHARED:-$root/../shared}
 cache=$root/build/bench-cache
 runs=${1:-5}
 
 if [[ ! -x $zsfx ]]; then
   (cd "$root" && cmake --preset host > /dev/null && cmake --build --preset host --target zsfx > /dev/null)
 fi
-[[ -d $shared/bench ]] || { echo "no benchmark data in $shared/bench" >&2; exit 1; }
+source "$root/bench/bench-data.sh"
 [[ -x /usr/bin/time ]] || { echo "needs GNU time (/usr/bin/time)" >&2; exit 1; }
 have_libdeflate=0
 command -v libdeflate-gunzip > /dev/null && have_libdeflate=1
 
-# Both archives hold the same two members (text.dat, bin.dat), so one gzip file serves both.
+# Both archives hold the same two members (text.dat, bin.dat), so one gzip file serves both;
+# the archive's size tells the data sets apart.
 mkdir -p "$cache"
-if [[ ! -s $cache/mixed.gz ]]; then
-  echo "making $cache/mixed.gz (once)" >&2
+gz=$cache/mixed-$(stat -c %s "$bench_data/mixed-lh5.lzh").gz
+if [[ ! -s $gz ]]; then
+  echo "making $gz (once)" >&2
   rm -rf "$cache/extract" && mkdir -p "$cache/extract"
-  "$zsfx" extract "$shared/bench/mixed-lh5.lzh" -C "$cache/extract" > /dev/null
-  cat "$cache/extract/text.dat" "$cache/extract/bin.dat" | gzip -6 > "$cache/mixed.gz.tmp"
-  mv "$cache/mixed.gz.tmp" "$cache/mixed.gz"
+  "$zsfx" extract "$bench_data/mixed-lh5.lzh" -C "$cache/extract" > /dev/null
+  cat "$cache/extract/text.dat" "$cache/extract/bin.dat" | gzip -6 > "$gz.tmp"
+  mv "$gz.tmp" "$gz"
   rm -rf "$cache/extract"
 fi
 
@@ -49,11 +51,12 @@ measure() {
   awk -v u="$best" -v r="$peak" 'BEGIN {printf "%.2f %.1f\n", u, r / 1024}'
 }
 
-read -r gzip_user gzip_rss < <(measure gzip -dc "$cache/mixed.gz")
+read -r gzip_user gzip_rss < <(measure gzip -dc "$gz")
 if ((have_libdeflate)); then
-  read -r deflate_user deflate_rss < <(measure libdeflate-gunzip -c "$cache/mixed.gz")
+  read -r deflate_user deflate_rss < <(measure libdeflate-gunzip -c "$gz")
 fi
 
+echo "data: $bench_data"
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(nproc) cores; fastest of $runs runs"
 printf '%-22s %10s %10s %8s\n' "command" "user s" "peak MiB" "ratio"
 printf '%-22s %10s %10s %8s\n' "gzip -dc" "$gzip_user" "$gzip_rss" "1.00"
@@ -63,7 +66,7 @@ if ((have_libdeflate)); then
 fi
 status=0
 for name in mixed-lh5 mixed-lh7; do
-  archive=$shared/bench/$name.lzh
+  archive=$bench_data/$name.lzh
   read -r user rss < <(measure "$zsfx" test "$archive")
   ratio=$(awk -v a="$user" -v b="$gzip_user" 'BEGIN {printf "%.2f", a / b}')
   printf '%-22s %10s %10s %8s\n' "zsfx test $name" "$user" "$rss" "$ratio"

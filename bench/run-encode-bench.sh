@@ -5,13 +5,13 @@
 # beside the archives an independent encoder made (mixed-lh5.lzh, mixed-lh7.lzh).
 # Every archive made here is checked with `zsfx test`, whose user time (decoding plus CRC)
 # is shown too, since the stub decodes what is packed here on every installation.
-#   bench/run-encode-bench.sh [SHARED_DIR]      (default: ../shared beside the source tree)
+#   bench/run-encode-bench.sh [DATA_DIR]        (default: see bench/bench-data.sh)
 #   LEVELS="normal" METHODS="lh7" bench/run-encode-bench.sh   to run a subset
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-shared=${1:-$root/../shared}
-[ -d "$shared/bench" ] || shared=/work/shared
+ZOLT_BENCH_DATA=${1:-${ZOLT_BENCH_DATA:-}}
+source bench/bench-data.sh
 methods=${METHODS:-"lh5 lh6 lh7"}
 levels=${LEVELS:-"fast normal best"}
 
@@ -22,17 +22,18 @@ zsfx=$root/build/host/tools/zsfx/zsfx
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/data"
-"$zsfx" extract "$shared/bench/mixed-lh7.lzh" -C "$work/data" >/dev/null
-(cd "$work/data" && sha256sum text.dat bin.dat) > "$work/sums"
-grep -q 81f2f5c0dfbc9d9ba7d72c81ef8b0a92fb393dc0edd3425664b870480b5b12f3 "$work/sums"
-grep -q ff5432c3fc468cf5dfb7fb8c73963c4d2007e1d676352a0e249c0e13fe096424 "$work/sums"
+"$zsfx" extract "$bench_data/mixed-lh7.lzh" -C "$work/data" >/dev/null
+# A set made by bench/make-data.sh lists its files' SHA-256.
+if [ -f "$bench_data/SHA256SUMS" ]; then
+  (cd "$work/data" && grep -E ' (text|bin)\.dat$' "$bench_data/SHA256SUMS" | sha256sum --check --quiet -)
+fi
 input=$(( $(stat -c %s "$work/data/text.dat") + $(stat -c %s "$work/data/bin.dat") ))
 
 # User CPU seconds of a command (its output discarded).
 user_time() { /usr/bin/time -f %U -o "$work/time" "$@" >/dev/null; cat "$work/time"; }
 
-ref5=$(stat -c %s "$shared/bench/mixed-lh5.lzh")
-ref7=$(stat -c %s "$shared/bench/mixed-lh7.lzh")
+ref5=$(stat -c %s "$bench_data/mixed-lh5.lzh")
+ref7=$(stat -c %s "$bench_data/mixed-lh7.lzh")
 gz6_time=$(user_time sh -c "gzip -6 -c '$work/data/text.dat' '$work/data/bin.dat' > '$work/g6.gz'")
 gz9_time=$(user_time sh -c "gzip -9 -c '$work/data/text.dat' '$work/data/bin.dat' > '$work/g9.gz'")
 gz6=$(stat -c %s "$work/g6.gz")
@@ -52,8 +53,8 @@ row() {  # name bytes pack-seconds decode-seconds
   printf '%-22s %12d %7.2f%% %+9.2f%% %+9.2f%% %9s %9s\n' "$1" "$2" "$(echo "100*$2/$input" | bc -l)" \
     "$(echo "100*($2-$ref5)/$ref5" | bc -l)" "$(echo "100*($2-$ref7)/$ref7" | bc -l)" "$3" "$4"
 }
-row "independent -lh5-" "$ref5" - "$(test_time "$shared/bench/mixed-lh5.lzh")"
-row "independent -lh7-" "$ref7" - "$(test_time "$shared/bench/mixed-lh7.lzh")"
+row "independent -lh5-" "$ref5" - "$(test_time "$bench_data/mixed-lh5.lzh")"
+row "independent -lh7-" "$ref7" - "$(test_time "$bench_data/mixed-lh7.lzh")"
 row "gzip -6" "$gz6" "$gz6_time" "$gz6_decode"
 row "gzip -9" "$gz9" "$gz9_time" -
 for method in $methods; do

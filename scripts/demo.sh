@@ -3,22 +3,21 @@
 # file of samples/, runs it under Wine (headless, Xvfb) and lists what it extracted.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 ./scripts/install-deps.sh
-
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-cmake --preset host >/dev/null
-cmake --build --preset host
+. scripts/lib/build.sh
+. scripts/lib/wine-env.sh
+build_windows_and_host
 
 zsfx=build/host/tools/zsfx/zsfx
 out=build/demo
 rm -rf "$out" && mkdir -p "$out/run"
-"$zsfx" make -o "$out/samples-sfx.exe" --from samples --no-settings
+"$zsfx" make -o "$out/samples-sfx.exe" --stub build/windows/bin/zoltsfx-stub.exe --from samples --no-settings
 echo "== made $out/samples-sfx.exe ($(stat -c %s "$out/samples-sfx.exe") bytes); its members:"
 "$zsfx" list "$out/samples-sfx.exe"
 
-export WINEPREFIX="$PWD/build/wineprefix-demo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 echo "== running it under Wine in $out/run"
+wine_prepare_prefix
 cp "$out/samples-sfx.exe" "$out/run/"
 (cd "$out/run" && timeout 300 xvfb-run -a wine samples-sfx.exe)
 rm "$out/run/samples-sfx.exe"

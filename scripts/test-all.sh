@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # Every test: the host suite (unit tests, the corpus through zsfx, the corpus through zsfx.exe
-# under Wine, the stub under Wine and Xvfb), the same host suite under ASan/UBSan, and each
-# fuzz target for a short run over its seed corpus.
+# under Wine, the stub under Wine and Xvfb), the Debian package and the Windows zip, the same
+# host suite under ASan/UBSan, and each fuzz target for a short run over its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-cmake --preset host >/dev/null
-cmake --build --preset host
+. scripts/lib/build.sh
+build_windows_and_host
 ctest --preset host
+
+# The packages as users get them: the .deb unpacked into a temporary root, the zip under Wine.
+./scripts/package.sh
+tests/package/test-deb.sh
+tests/package/test-zip.sh
 
 cmake --preset host-asan >/dev/null
 cmake --build --preset host-asan

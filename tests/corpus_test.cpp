@@ -1,4 +1,4 @@
-// Every archive of the shared corpus, listed, tested and extracted by zsfx (the host build,
+// Every archive of the test corpus (tests/corpus/), listed, tested and extracted by zsfx (the host build,
 // or zsfx.exe under Wine when ZOLT_ZSFX_EXE is set) and compared with its manifest.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -19,9 +19,8 @@ using nlohmann::json;
 namespace {
 
 json loadManifest() {
-  const std::string shared = sharedDir();
-  if (shared.empty()) return json::array();
-  std::ifstream in(shared + "/corpus/manifest.json");
+  std::ifstream in(corpusPath("manifest.json"));
+  if (!in) return json::array();
   return json::parse(in)["archives"];
 }
 
@@ -41,10 +40,6 @@ std::string testName(const testing::TestParamInfo<std::string>& info) {
 class Corpus : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    if (sharedDir().empty()) {
-      if (std::getenv("CI")) FAIL() << "the shared corpus is missing beside the checkout";
-      GTEST_SKIP() << "the shared corpus (../shared/corpus) is absent";
-    }
     if (zsfxUnderWine() && !fs::exists(std::getenv("ZOLT_ZSFX_EXE"))) {
       if (std::getenv("CI")) FAIL() << "zsfx.exe was not built: " << std::getenv("ZOLT_ZSFX_EXE");
       GTEST_SKIP() << "zsfx.exe is not built (cmake --preset windows)";
@@ -52,8 +47,8 @@ class Corpus : public testing::TestWithParam<std::string> {
     for (const json& archive : loadManifest()) {
       if (archive["archive"] == GetParam()) entry_ = archive;
     }
-    ASSERT_FALSE(entry_.is_null());
-    archivePath_ = sharedDir() + "/corpus/" + GetParam();
+    ASSERT_FALSE(entry_.is_null()) << "no entry " << GetParam() << " in " << corpusPath("manifest.json");
+    archivePath_ = corpusPath(GetParam());
     expect_ = entry_["expect"];
     for (const json& member : entry_["members"]) {
       if (member.contains("ansi_codepage")) codepage_ = std::to_string(member["ansi_codepage"].get<int>());

@@ -39,13 +39,7 @@ struct Collect : DecodeSink {
 
 class DecodeFromFile : public testing::Test {
  protected:
-  void SetUp() override {
-    if (sharedDir().empty()) {
-      if (std::getenv("CI")) FAIL() << "the shared corpus is missing beside the checkout";
-      GTEST_SKIP() << "the shared corpus (../shared/corpus) is absent";
-    }
-  }
-  std::string corpus(const std::string& name) const { return sharedDir() + "/corpus/" + name; }
+  std::string corpus(const std::string& name) const { return corpusPath(name); }
 };
 
 // Every compressed member of the level-0 archives, read through buffers of a few odd sizes.
@@ -58,7 +52,7 @@ TEST_F(DecodeFromFile, BufferSmallerThanThePackedDataIsRefilled) {
     for (const LocatedMember& m : members) {
       const int number = findMethodNumber(reinterpret_cast<const uint8_t*>(m.method.data()));
       if (number < 1 || number > 9) continue;
-      const auto expected = readWholeFile(sharedDir() + "/corpus/files/" + m.name);
+      const auto expected = readWholeFile(corpusPath("files/" + m.name));
       // 13 bytes: never enough for the 16-byte margin of the fast loops (small members only,
       // one read per refill); 4096: refills within the hot loop's reach.
       for (size_t capacity : {size_t{13}, size_t{4096}}) {

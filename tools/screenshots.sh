@@ -11,26 +11,20 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mkdir -p "${1:-$root/docs}" && cd "${1:-$root/docs}" && pwd)
 build=${ZOLT_WINDOWS_BUILD:-$root/build/windows}
-corpus=${ZOLT_CORPUS:-$root/../shared/corpus}
-export WINEPREFIX=${ZOLT_WINEPREFIX:-$root/build/wineprefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+corpus=${ZOLT_CORPUS:-$root/tests/corpus}
+. "$root/scripts/lib/wine-env.sh"
 
 for tool in wine xvfb-run import convert python3; do
   command -v "$tool" >/dev/null || { echo "screenshots.sh: $tool is not installed" >&2; exit 2; }
 done
 work=$(mktemp -d /tmp/zolt-shots.XXXXXX)
 trap 'rm -rf "$work"' EXIT
+wine_prepare_prefix
 python3 "$root/tests/wine/make_cases.py" "$build/bin/zoltsfx-stub.exe" "$build/bin/driver.exe" "$corpus" "$work" 256
 cp "$build/bin/driver.exe" "$work/driver.exe"
 
 xvfb-run -a -s "-screen 0 800x600x24" sh -c '
   work=$0 out=$1
-  # The dialog asks for "MS UI Gothic"; IPA Gothic stands in for it. Without a window
-  # manager, Wine draws the windows'"'"' frames and captions itself when they are unmanaged.
-  wine reg add "HKCU\\Software\\Wine\\Fonts\\Replacements" /v "MS UI Gothic" /d "IPAGothic" /f >/dev/null 2>&1
-  wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1
-  wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f >/dev/null 2>&1
   wine "$work/driver.exe" --screenshots "$(winepath -w "$work")" &
   driver=$!
   for name in dialog progress; do

@@ -1,6 +1,5 @@
 #include "support/zsfx_runner.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,7 +44,7 @@ ZsfxRun runZsfx(const std::vector<std::string>& args) {
                            std::to_string(getpid()) + "-" + std::to_string(counter++);
   std::string command = "TZ=UTC ";
   if (const char* exe = wineExe()) {
-    command += "WINEDEBUG=-all wine " + quote(exe);
+    command += "wine " + quote(exe);
   } else {
     command += quote(ZOLT_ZSFX_PATH);
   }
@@ -61,12 +60,7 @@ ZsfxRun runZsfx(const std::vector<std::string>& args) {
   return run;
 }
 
-std::string sharedDir() {
-  const std::string dir = ZOLT_SHARED_DIR;
-  struct stat info;
-  if (stat((dir + "/corpus/manifest.json").c_str(), &info) == 0) return dir;
-  return "";
-}
+std::string corpusPath(const std::string& name) { return std::string(ZOLT_CORPUS_DIR) + "/" + name; }
 
 std::string makeTempDir(const std::string& tag) {
   std::string pattern = std::filesystem::temp_directory_path().string() + "/zolt-" + tag + "-XXXXXX";

@@ -18,9 +18,8 @@ std::string zsfxPath(const std::string& hostPath);
 // Runs zsfx with args (already converted with zsfxPath where they are paths), with TZ=UTC.
 ZsfxRun runZsfx(const std::vector<std::string>& args);
 
-// The shared folder with the corpus and the benchmark data, or "" when it is absent (then
-// a test skips, but fails under CI=true).
-std::string sharedDir();
+// A file of the test corpus kept in the repository (tests/corpus/), by its path inside it.
+std::string corpusPath(const std::string& name);
 // A fresh empty folder below the system's temporary folder.
 std::string makeTempDir(const std::string& tag);
 std::vector<unsigned char> readFileBytes(const std::string& path);

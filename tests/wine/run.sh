@@ -5,14 +5,14 @@
 #
 # Needs the windows preset built (build/windows/bin: zoltsfx-stub.exe, driver.exe), wine,
 # xvfb-run and python3. Environment: ZOLT_WINDOWS_BUILD (build folder), ZOLT_WINEPREFIX
-# (default build/wineprefix), ZOLT_CORPUS (default ../shared/corpus), ZOLT_BIG_MIB (size of
+# (default build/wineprefix), ZOLT_CORPUS (default tests/corpus), ZOLT_BIG_MIB (size of
 # the large member of the abort tests, default 256), ZOLT_ZSFX (a Linux zsfx, default
 # build/host/tools/zsfx/zsfx), ZOLT_MAKE_METHOD (its packing method, default lh5).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=${ZOLT_WINDOWS_BUILD:-$root/build/windows}
-corpus=${ZOLT_CORPUS:-$root/../shared/corpus}
+corpus=${ZOLT_CORPUS:-$root/tests/corpus}
 stub=$build/bin/zoltsfx-stub.exe
 driver=$build/bin/driver.exe
 
@@ -27,23 +27,11 @@ for tool in wine xvfb-run python3; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 [ -f "$stub" ] && [ -f "$driver" ] || skip "build the windows preset first ($stub, $driver)"
-[ -d "$corpus" ] || skip "corpus not found at $corpus"
+# The corpus is part of the repository: its absence is an error, never a reason to skip.
+[ -f "$corpus/manifest.json" ] || { echo "run.sh: no test corpus at $corpus" >&2; exit 2; }
 
-export WINEPREFIX=${ZOLT_WINEPREFIX:-$root/build/wineprefix}
-export WINEDEBUG=-all
-# No .NET or HTML installer prompts, no menu entries on the host for the test shortcuts, and
-# no debugger that would keep a crashed process alive.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
-if [ ! -d "$WINEPREFIX/drive_c" ]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  # Wine links the user's Desktop, Documents, ... to the host's home folder; the tests
-  # create shortcuts and must stay inside the prefix.
-  for link in "$WINEPREFIX"/drive_c/users/*/*; do
-    if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
-  done
-  wineserver -w
-fi
+. "$root/scripts/lib/wine-env.sh"
+wine_prepare_prefix
 
 work=$(mktemp -d /tmp/zolt-wine.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -61,11 +49,6 @@ fi
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
   work=$0 corpus=$1
   shift
-  # Japanese dialog texts, and window frames that Wine draws itself (no window manager),
-  # as in the screenshots.
-  wine reg add "HKCU\\Software\\Wine\\Fonts\\Replacements" /v "MS UI Gothic" /d "IPAGothic" /f >/dev/null 2>&1
-  wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f >/dev/null 2>&1
-  wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Decorated /d N /f >/dev/null 2>&1
   wine "$work/driver.exe" "$(winepath -w "$work")" "$(winepath -w "$corpus/files")" "$@"
   status=$?
   wineserver -k 2>/dev/null || true

@@ -37,20 +37,22 @@ bool readWholeFile(const fs::path& path, std::vector<uint8_t>& bytes, std::strin
 
 std::FILE* openForWriting(const fs::path& path) { return platform::openStdioFile(path.u16string().c_str(), "wb"); }
 
-// The stub the build made beside this zsfx; ZOLT_DEFAULT_STUB names the fallback of a build
-// tree where the Windows stub lives in its own build folder.
-fs::path defaultStubPath() {
+// The stub when --stub is not given: beside this zsfx (the build folder, the Windows zip),
+// then ../share/zsfx/ relative to it (an installed zsfx in bin/). Nothing else: an installed
+// zsfx must never pick up a stub from some build tree. Empty when neither exists.
+fs::path defaultStubPath(std::string& searched) {
   char16_t self[4096] = {};
-  if (platform::moduleFileName(self, 4096) > 0) {
-    const fs::path beside = toPath(self).parent_path() / "zoltsfx-stub.exe";
-    std::error_code ec;
-    if (fs::exists(beside, ec)) return beside;
+  if (platform::moduleFileName(self, 4096) == 0) {
+    searched = "the folder of zsfx, which the system does not tell";
+    return {};
   }
-#ifdef ZOLT_DEFAULT_STUB
-  return fs::path(ZOLT_DEFAULT_STUB);
-#else
-  return fs::path("zoltsfx-stub.exe");
-#endif
+  const fs::path folder = toPath(self).parent_path();
+  for (const fs::path& candidate : {folder / "zoltsfx-stub.exe", folder / ".." / "share" / "zsfx" / "zoltsfx-stub.exe"}) {
+    std::error_code ec;
+    if (fs::is_regular_file(candidate, ec)) return candidate;
+    searched += (searched.empty() ? "" : ", ") + toUtf8(candidate.lexically_normal().u16string());
+  }
+  return {};
 }
 
 // The payload is read from the first byte after the stub's PE image, so the stub must end
@@ -162,7 +164,11 @@ int runMake(const Arguments& args) {
   }
   if (outPath.empty()) return usageError("make needs -o OUT.exe");
   if (archivePath.empty() == fromDir.empty()) return usageError("make needs exactly one of --archive IN.lzh and --from DIR");
-  if (stubPath.empty()) stubPath = defaultStubPath();
+  if (stubPath.empty()) {
+    std::string searched;
+    stubPath = defaultStubPath(searched);
+    if (stubPath.empty()) return usageError("no stub found (looked for " + searched + "); give --stub STUB.exe");
+  }
 
   std::string error;
   std::vector<uint8_t> settingsBytes;

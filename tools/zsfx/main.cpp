@@ -19,8 +19,17 @@ const char kUsage[] =
     "                 [--startmenu V] [--desktop V] [--sendto V] [--run P] [--shortcut-name N]\n"
     "                 [--no-settings] [--force]   (V: off, on, ask-on, ask-off)\n"
     "       zsfx pack OUT.lzh DIR [--method lh0|lh5|lh6|lh7] [--level fast|normal|best]\n"
+    "       zsfx --version\n"
     "FILE is a self-extracting file or a plain LZH archive.\n"
     "Exit status: 0 all good, 1 a member failed, 2 bad usage or not an archive.\n";
+
+// The stub is copied into every file made with it, so its terms matter to publishers:
+// MIT-0 asks for no notice in copies.
+const char kVersion[] =
+    "zsfx " ZOLT_VERSION " (Zolt SFX)\n"
+    "License: MIT No Attribution (MIT-0). Use, copy, modify and distribute it freely, with no\n"
+    "notice required; the self-extracting files it makes carry no obligation either.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 int zsfxMain(const Arguments& all) {
   if (all.empty()) return usageError("no command given");
@@ -32,6 +41,10 @@ int zsfxMain(const Arguments& all) {
   if (command == "settings") return runSettings(args);
   if (command == "make") return runMake(args);
   if (command == "pack") return runPack(args);
+  if (command == "--version") {
+    printOut(kVersion);
+    return EXIT_OK;
+  }
   if (command == "--help" || command == "-h" || command == "help") {
     printOut(kUsage);
     return EXIT_OK;
