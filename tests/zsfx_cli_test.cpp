@@ -172,7 +172,6 @@ TEST_F(ZsfxCli, MakeRefusesWhatTheStubCouldNotRead) {
 // member for a failing member or a skipped method, exit 2 for what is no LZH archive.
 // --force wraps each of them anyway, with a warning.
 TEST_F(ZsfxCli, MakeRefusesArchivesTheStubWouldFailOnOrSkip) {
-  needCorpus();
   writeFile(path("stub.exe"), fakeStub());
   std::vector<unsigned char> noise(1000);
   std::mt19937 random(11);
@@ -212,7 +211,6 @@ TEST_F(ZsfxCli, MakeRefusesArchivesTheStubWouldFailOnOrSkip) {
 
 // A level-2 time before 1970: -2147483643 is 5 seconds after the earliest signed 32-bit time.
 TEST_F(ZsfxCli, ListPrintsTimesBefore1970) {
-  needCorpus();
   const std::string archive = zsfxPath(corpus("headers/level2-negative-time.lzh"));
   for (const char* form : {"--json", ""}) {
     std::vector<std::string> args{"list", archive};
