@@ -50,7 +50,7 @@ WideString corruptedFileText(const WideString& path) {
   return text;
 }
 
-bool checkFolderClash(SfxApp& /*app*/, const WideString& path) {
+bool checkFolderClash(const WideString& path) {
   const uint32_t attributes = platform::getFileAttributes(path.c_str());
   if (attributes == platform::INVALID_ATTRIBUTES || (attributes & platform::ATTRIBUTE_DIRECTORY) == 0) {
     return false;
@@ -97,7 +97,7 @@ bool extractMember(SfxApp& app, LzhHeader& header) {
 
   // A folder in the way: warn, then the file cannot be created over it and the member fails
   // with the system's own words.
-  checkFolderClash(app, path);
+  checkFolderClash(path);
   platform::deleteFile(path.c_str());
   std::unique_ptr<FileObject> output = openOutputFile(path.c_str(), platform::GENERIC_WRITE_ACCESS, 0,
                                                       platform::DISPOSITION_CREATE_ALWAYS);

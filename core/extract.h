@@ -21,7 +21,7 @@ bool extractMember(SfxApp& app, LzhHeader& header);
 bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString& path,
                          const DecodeResult& result);
 // True, after a warning, when a folder named path exists.
-bool checkFolderClash(SfxApp& app, const WideString& path);
+bool checkFolderClash(const WideString& path);
 void setMemberTime(const WideString& path, const LzhHeader& header);
 void notifyShellCreated(SfxApp& app, const WideString& storedPath);
 

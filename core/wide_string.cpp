@@ -186,20 +186,3 @@ bool WideString::equals(const char16_t* text) const {
   return *mine == *text;
 }
 
-ByteBuffer::~ByteBuffer() { clear(); }
-
-void ByteBuffer::pushBack(uint8_t byte) {
-  if (size_ == UINT32_MAX) allocationFailed();
-  uint8_t* fresh = new uint8_t[uint64_t{size_} + 1];
-  if (size_ != 0) std::memcpy(fresh, data_, size_);
-  fresh[size_] = byte;
-  delete[] data_;
-  data_ = fresh;
-  ++size_;
-}
-
-void ByteBuffer::clear() {
-  delete[] data_;
-  data_ = nullptr;
-  size_ = 0;
-}

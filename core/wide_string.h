@@ -1,4 +1,4 @@
-// WideString: the system's one text type, and ByteBuffer, the byte collector of the header reader.
+// WideString: the system's one text type.
 //
 // A WideString owns one heap buffer of UTF-16 code units ending in a 0 unit, or no buffer at
 // all. "No text" (no buffer) and "empty text" (a buffer holding only the terminator) are
@@ -48,25 +48,8 @@ class WideString {
   bool equals(const char16_t* text) const;
 
  private:
-  void replaceBuffer(uint32_t units);
   char16_t* data_ = nullptr;
 };
 
 // Length of a NUL-terminated UTF-16 text.
 uint32_t wideLength(const char16_t* text);
-
-class ByteBuffer {
- public:
-  ByteBuffer() = default;
-  ByteBuffer(const ByteBuffer&) = delete;
-  ByteBuffer& operator=(const ByteBuffer&) = delete;
-  ~ByteBuffer();
-  void pushBack(uint8_t byte);
-  void clear();
-  uint32_t size() const { return size_; }
-  const uint8_t* data() const { return data_; }
-
- private:
-  uint8_t* data_ = nullptr;
-  uint32_t size_ = 0;
-};

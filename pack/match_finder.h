@@ -43,6 +43,12 @@ inline uint32_t matchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) 
   return len;
 }
 
+// Multiplicative hashes of the first four and the first three bytes at a position (first4
+// holds the four bytes), keeping the top bits. Both match finders index their heads with them.
+inline constexpr int kHash3Bits = 14;
+inline uint32_t hash4(uint32_t first4, int bits) { return (first4 * 0x1E35A7BDu) >> (32 - bits); }
+inline uint32_t hash3(uint32_t first4) { return ((first4 & 0xFFFFFF) * 0x9E3779B1u) >> (32 - kHash3Bits); }
+
 // Worth of a match for choosing among candidates: a byte of length is worth about a literal
 // (taken as kLiteralWorth bits), each bit of distance costs one raw bit.
 inline constexpr int kLiteralWorth = 6;  // 4 to 8 measured within 0.05%; 6 best
@@ -76,7 +82,7 @@ class MatchFinder {
     const uint32_t limit = remaining < kMaxMatch ? remaining : kMaxMatch;
     const uint8_t* cur = data_ + pos;
     const uint32_t first4 = load32(cur);
-    const uint32_t h4 = hash4(first4);
+    const uint32_t h4 = hash4(first4, hashBits_);
     const uint32_t h3 = hash3(first4);
     const uint32_t biased = pos + bias_;
 
@@ -112,59 +118,13 @@ class MatchFinder {
     return best;
   }
 
-  // Every match at pos that is longer than the ones before it on the chain, shortest first
-  // (at most one per length), then records pos. Returns the number appended to out.
-  uint32_t findAll(uint32_t pos, uint32_t chainDepth, uint32_t niceLength, uint32_t maxShortDistance,
-                   std::vector<Match>& out) {
-    const uint32_t remaining = size_ - pos;
-    if (remaining < 4) return 0;
-    const size_t before = out.size();
-    const uint32_t limit = remaining < kMaxMatch ? remaining : kMaxMatch;
-    const uint8_t* cur = data_ + pos;
-    const uint32_t first4 = load32(cur);
-    const uint32_t h4 = hash4(first4);
-    const uint32_t h3 = hash3(first4);
-    const uint32_t biased = pos + bias_;
-
-    const uint32_t distance3 = biased - head3_[h3];
-    if (distance3 <= maxShortDistance && (load32(cur - distance3) & 0xFFFFFF) == (first4 & 0xFFFFFF))
-      out.push_back({kMinMatch, distance3});
-    uint32_t stored = head4_[h4];
-    uint32_t bestLength = kMinMatch;
-    while (chainDepth-- != 0) {
-      const uint32_t distance = biased - stored;
-      if (distance > window_) break;
-      const uint8_t* candidate = cur - distance;
-      if (candidate[bestLength] == cur[bestLength] && load32(candidate) == first4) {
-        const uint32_t length = matchLength(cur, candidate, limit);
-        if (length > bestLength) {
-          bestLength = length;
-          out.push_back({length, distance});
-          if (length >= niceLength || length == limit) break;
-        }
-      }
-      stored = prev_[(stored - bias_) & mask_];
-    }
-    // A nearer longer match also serves length 3 more cheaply than the 3-byte candidate.
-    if (out.size() - before >= 2 && out[before].length == kMinMatch &&
-        out[before + 1].distance <= out[before].distance)
-      out.erase(out.begin() + static_cast<std::ptrdiff_t>(before));
-    record(pos, h4, h3);
-    return static_cast<uint32_t>(out.size() - before);
-  }
-
   void insert(uint32_t pos) {
     if (size_ - pos < 4) return;
     const uint32_t first4 = load32(data_ + pos);
-    record(pos, hash4(first4), hash3(first4));
+    record(pos, hash4(first4, hashBits_), hash3(first4));
   }
 
  private:
-  static constexpr int kHash3Bits = 14;
-
-  uint32_t hash4(uint32_t v) const { return (v * 0x1E35A7BDu) >> (32 - hashBits_); }
-  static uint32_t hash3(uint32_t v) { return ((v & 0xFFFFFF) * 0x9E3779B1u) >> (32 - kHash3Bits); }
-
   void record(uint32_t pos, uint32_t h4, uint32_t h3) {
     const uint32_t biased = pos + bias_;
     prev_[pos & mask_] = head4_[h4];

@@ -35,8 +35,8 @@ class TreeMatchFinder {
     const uint32_t nice = niceLength < limit ? niceLength : limit;
     const uint8_t* cur = data_ + pos;
     const uint32_t first4 = load32(cur);
-    const uint32_t h4 = (first4 * 0x1E35A7BDu) >> (32 - kHash4Bits);
-    const uint32_t h3 = ((first4 & 0xFFFFFF) * 0x9E3779B1u) >> (32 - kHash3Bits);
+    const uint32_t h4 = hash4(first4, kHash4Bits);
+    const uint32_t h3 = hash3(first4);
     const uint32_t biased = pos + bias_;
     const size_t before = out.size();
 
@@ -99,7 +99,6 @@ class TreeMatchFinder {
 
  private:
   static constexpr int kHash4Bits = 16;
-  static constexpr int kHash3Bits = 14;
 
   const uint8_t* data_;
   uint32_t size_;

@@ -62,17 +62,6 @@ class Frame : public ::testing::Test {
 
 }  // namespace
 
-TEST(MethodList, NumbersArePositions) {
-  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lh0-")), 0);
-  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lh7-")), 7);
-  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lzs-")), 8);
-  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lz4-")), 10);
-  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lhd-")), 11);
-  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-pm2-")), -1);
-  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-LH0-")), -1);
-  EXPECT_EQ(findMethodNumber(reinterpret_cast<const uint8_t*>("-lh8-")), -1);
-}
-
 TEST(Crc16, ArcCheckValues) {
   buildCrcTable();
   const std::string check = "123456789";

@@ -110,13 +110,3 @@ TEST(WideStringAnsi, UndefinedBytesBecomeReplacementCharacters) {
   EXPECT_EQ(text(s), u"a\uFFFDb\uFFFDc\uFFFD");
 }
 
-TEST(ByteBufferTest, CollectsBytes) {
-  ByteBuffer b;
-  EXPECT_EQ(b.size(), 0u);
-  for (uint8_t i = 0; i < 200; ++i) b.pushBack(i);
-  ASSERT_EQ(b.size(), 200u);
-  EXPECT_EQ(b.data()[0], 0);
-  EXPECT_EQ(b.data()[199], 199);
-  b.clear();
-  EXPECT_EQ(b.size(), 0u);
-}

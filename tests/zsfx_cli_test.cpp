@@ -211,6 +211,18 @@ TEST_F(ZsfxCli, MakeRefusesArchivesTheStubWouldFailOnOrSkip) {
   }
 }
 
+// A level-2 time before 1970: -2147483643 is 5 seconds after the earliest signed 32-bit time.
+TEST_F(ZsfxCli, ListPrintsTimesBefore1970) {
+  const std::string archive = zsfxPath(corpus("headers/level2-negative-time.lzh"));
+  for (const char* form : {"--json", ""}) {
+    std::vector<std::string> args{"list", archive};
+    if (*form != 0) args.push_back(form);
+    const ZsfxRun run = runZsfx(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("1901-12-13T20:45:57Z"), std::string::npos) << run.out;
+  }
+}
+
 TEST_F(ZsfxCli, TruncatedSelfExtractingFileFailsClearly) {
   writeFile(path("stub.exe"), fakeStub());
   ZsfxRun run = runZsfx({"make", "-o", zsfxPath(path("sfx.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",

@@ -114,6 +114,13 @@ bool splitLink(const LzhHeader& member, std::string& name, std::string& target) 
   return true;
 }
 
+// Whether the file holds a byte before position end: list reads no packed data, so a cut
+// archive would otherwise list as whole.
+bool fileReaches(FileObject& file, int64_t end) {
+  uint8_t last = 0;
+  return end <= 0 || (file.seek(end - 1, platform::SEEK_FROM_BEGIN) && file.read(1, &last) == 1);
+}
+
 }  // namespace
 
 int runList(const Arguments& args) {
@@ -123,11 +130,16 @@ int runList(const Arguments& args) {
 
   LzhHeader header;
   bool first = true;
+  int64_t lastMemberEnd = 0;  // where the packed data of the last member listed ends
+  std::string lastPath;
   if (json) printOut("[");
+  FileObject& archive = *command.app.archiveFile;
   forEachMember(command.app, header, [&](const LzhHeader& member) {
     const std::string path = toUtf8(member.path.c_str());
     std::string linkName, linkTarget;
     const bool link = splitLink(member, linkName, linkTarget);
+    lastMemberEnd = archive.tell() + static_cast<int64_t>(member.packedSize);
+    lastPath = path;
     if (json) {
       printOut(std::string(first ? "\n" : ",\n") + "  {\"method\": " + jsonString(methodText(member.method)) +
                ", \"original_size\": " + std::to_string(member.originalSize) +
@@ -148,6 +160,10 @@ int runList(const Arguments& args) {
     return true;
   });
   if (json) printOut(first ? "]\n" : "\n]\n");
+  if (!fileReaches(archive, lastMemberEnd)) {
+    printErr("zsfx: the archive ends inside the packed data of " + lastPath + "\n");
+    return EXIT_MEMBER_FAILED;
+  }
   return command.observer.sawFailure() ? EXIT_MEMBER_FAILED : EXIT_OK;
 }
 
