@@ -66,8 +66,9 @@ bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& 
   std::vector<uint8_t> h;
   putLe16(h, 0);  // total length, patched below
   h.insert(h.end(), fields.method, fields.method + 5);
-  putLe32(h, fields.packedSize);
-  putLe32(h, fields.originalSize);
+  // The base fields hold the low 32 bits of each size; 0x42 below holds them whole.
+  putLe32(h, static_cast<uint32_t>(fields.packedSize));
+  putLe32(h, static_cast<uint32_t>(fields.originalSize));
   // The time field is read back as a signed 32-bit Unix time.
   const int64_t time = std::clamp<int64_t>(fields.modificationTime, INT32_MIN, INT32_MAX);
   putLe32(h, static_cast<uint32_t>(time));
@@ -91,6 +92,18 @@ bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& 
 
   const size_t commonAt = h.size();
   appendExtended(h, lzh::EXT_COMMON, {0, 0});  // header CRC, filled in last
+  // Whether 0x42 is written depends on the original size alone, which is known before the
+  // data: a member's header keeps its length when it is filled in after its data. (A
+  // packed size of 4 GiB or more comes only with an original size at least as large.)
+  if (fields.originalSize > 0xFFFFFFFFu) {
+    std::vector<uint8_t> sizes;
+    putLe32(sizes, static_cast<uint32_t>(fields.packedSize));
+    putLe32(sizes, static_cast<uint32_t>(fields.packedSize >> 32));
+    putLe32(sizes, static_cast<uint32_t>(fields.originalSize));
+    putLe32(sizes, static_cast<uint32_t>(fields.originalSize >> 32));
+    static_assert(lzh::EXT_SIZES_64_DATA == 16);
+    appendExtended(h, lzh::EXT_SIZES_64, sizes);
+  }
   appendExtended(h, lzh::EXT_FILE_NAME, bytesOf(nameBytes));
   if (!folder.empty()) appendExtended(h, lzh::EXT_DIRECTORY, bytesOf(folderBytes));
   if (!name.empty()) appendExtended(h, lzh::EXT_UNICODE_NAME, utf16le(name));
@@ -169,7 +182,7 @@ bool LzhArchiveWriter::writeMember(const std::u16string& path, bool isDirectory,
   fields.path = path;
   fields.isDirectory = isDirectory;
   std::memcpy(fields.method, method, 5);
-  fields.packedSize = static_cast<uint32_t>(packedSize);
+  fields.packedSize = packedSize;
   fields.originalSize = originalSize;
   fields.crc = crc;
   fields.modificationTime = modificationTime;

@@ -91,10 +91,6 @@ class FolderLister {
           error = "cannot read " + describe(path) + ": " + ec.message();
           return PlanStatus::failed;
         }
-        if (item.size > 0xFFFFFFFFu) {
-          error = describe(path) + " is larger than the 4 GiB an LZH member can hold";
-          return PlanStatus::failed;
-        }
         if (const PlanStatus status = add(item, error); status != PlanStatus::ok) return status;
       } else {
         skip(path, kindOf(target.type()));

@@ -157,7 +157,7 @@ class FolderWriter {
     fields.path = entry.memberPath;
     fields.isDirectory = entry.isDirectory;
     std::memcpy(fields.method, method, 5);
-    fields.originalSize = static_cast<uint32_t>(entry.size);
+    fields.originalSize = entry.size;
     fields.modificationTime = entry.modificationTime;
     return fields;
   }
@@ -182,7 +182,7 @@ class FolderWriter {
       const bool packs = !stored && job.packed.bytes.size() < rawSize;
       MemberHeaderFields fields = fieldsOf(entry, packs ? methodId(options_.method) : "-lh0-");
       fields.crc = job.crc;
-      fields.packedSize = static_cast<uint32_t>(packs ? job.packed.bytes.size() : rawSize);
+      fields.packedSize = packs ? job.packed.bytes.size() : rawSize;
       const uint8_t* data = packs ? job.packed.bytes.data() : raw;
       return writer_.beginMember(fields, error) && writer_.writeData(data, fields.packedSize, error);
     }
@@ -207,7 +207,7 @@ class FolderWriter {
     if (stored || packedBytes_ < entry.size) {
       MemberHeaderFields fields = fieldsOf(entry, methodId(options_.method));
       fields.crc = job.crc;
-      fields.packedSize = static_cast<uint32_t>(packedBytes_);
+      fields.packedSize = packedBytes_;
       return writer_.finishMember(fields, error);
     }
     return storeAgain(entry, job.crc, error);
@@ -217,7 +217,7 @@ class FolderWriter {
   bool storeAgain(const FolderEntry& entry, uint16_t crc, std::string& error) {
     MemberHeaderFields fields = fieldsOf(entry, "-lh0-");
     fields.crc = crc;
-    fields.packedSize = static_cast<uint32_t>(entry.size);
+    fields.packedSize = entry.size;
     if (!writer_.restartMember(fields, error)) return false;
     std::FILE* in = openForReading(entry.source);
     if (!in) {

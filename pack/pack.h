@@ -139,8 +139,8 @@ struct MemberHeaderFields {
   std::u16string path;  // relative, "/" between parts; for a directory the folder itself
   bool isDirectory = false;
   char method[6] = "-lh0-";
-  uint32_t packedSize = 0;
-  uint32_t originalSize = 0;
+  uint64_t packedSize = 0;    // sizes of 4 GiB and more also go into extended header 0x42
+  uint64_t originalSize = 0;
   uint16_t crc = 0;
   int64_t modificationTime = 0;
   uint32_t nameCodePage = 65001;  // of the byte-string names: UTF-8, or a legacy code page such as 932

@@ -60,16 +60,3 @@ TEST(PackMemory, OneGibibyteFileStaysWithinTheBoundPerThread) {
   fs::remove_all(dir);
 }
 
-// A member's sizes are 32-bit: a file of 4 GiB is refused, naming it, before any output.
-TEST(PackMemory, FilesOfFourGibibytesAreRefusedUpFront) {
-  const std::string dir = makeTempDir("toolarge");
-  ASSERT_FALSE(dir.empty());
-  fs::create_directories(dir + "/src");
-  std::ofstream(dir + "/src/huge.bin").put('x');
-  fs::resize_file(dir + "/src/huge.bin", uint64_t(4) << 30);
-  const ZsfxRun run = runZsfx({"pack", zsfxPath(dir + "/a.lzh"), zsfxPath(dir + "/src")});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("huge.bin\" is larger than the 4 GiB an LZH member can hold"), std::string::npos) << run.err;
-  EXPECT_FALSE(fs::exists(dir + "/a.lzh"));
-  fs::remove_all(dir);
-}
