@@ -10,15 +10,16 @@
 
 namespace {
 
-// Packed data of 4 GiB and more (sizes from extended header 0x42) is never held whole: it is
-// read through a buffer of this size, refilled as decoding goes.
+// Packed data larger than this is never held whole: it is read through a buffer of this
+// size, refilled as decoding goes. The packed size is only what a header claims: a damaged
+// or hostile header of a few bytes must not make the run allocate gigabytes.
 constexpr uint64_t kLargeMemberBuffer = uint64_t{64} << 20;
 
-// The whole packed data, unless the available physical memory is smaller; then a buffer of
-// that size refilled as decoding goes, or 16 KiB when even that cannot be had.
+// The whole packed data up to 64 MiB, unless the available physical memory is smaller; then
+// a buffer of that size refilled as decoding goes, or 16 KiB when even that cannot be had.
 std::unique_ptr<uint8_t[]> allocateInputBuffer(uint64_t packedSize, size_t& size) {
   uint64_t wanted = packedSize == 0 ? 1 : packedSize;
-  if (wanted >= (uint64_t{1} << 32)) wanted = kLargeMemberBuffer;
+  if (wanted > kLargeMemberBuffer) wanted = kLargeMemberBuffer;
   const uint64_t available = platform::availablePhysicalMemory();
   if (available != 0 && available < (uint64_t{1} << 32) && available < wanted) wanted = available;
   size = static_cast<size_t>(wanted);
