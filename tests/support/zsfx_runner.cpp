@@ -50,13 +50,20 @@ ZsfxRun runZsfx(const std::vector<std::string>& args) {
   }
   for (const std::string& arg : args) command += " " + quote(arg);
   command += " >" + quote(base + ".out") + " 2>" + quote(base + ".err") + " </dev/null";
-  const int status = std::system(command.c_str());
   ZsfxRun run;
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = slurp(base + ".out");
-  run.err = slurp(base + ".err");
-  std::remove((base + ".out").c_str());
-  std::remove((base + ".err").c_str());
+  // zsfx never fails without a word. Under Wine a run that ends unsuccessfully having printed
+  // nothing at all did not get to start zsfx.exe (seen now and then when processes follow each
+  // other quickly); it is started again, twice at most.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int status = std::system(command.c_str());
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = slurp(base + ".out");
+    run.err = slurp(base + ".err");
+    std::remove((base + ".out").c_str());
+    std::remove((base + ".err").c_str());
+    const bool silentFailure = run.exitCode != 0 && run.out.empty() && run.err.empty();
+    if (wineExe() == nullptr || !silentFailure) break;
+  }
   return run;
 }
 
