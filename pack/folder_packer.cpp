@@ -6,19 +6,12 @@
 
 #include "pack/code_page.h"
 #include "pack/pack.h"
+#include "pack/quoted_path.h"
 #include "platform/utf8.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string inQuotes(const std::u16string& text) {
-  std::string out = "\"";
-  out += utf16ToUtf8(text.c_str());
-  out += '"';
-  return out;
-}
-std::string describe(const fs::path& path) { return inQuotes(path.u16string()); }
 
 bool modificationTimeOf(const fs::path& path, int64_t& seconds, std::string& error) {
   std::error_code ec;

@@ -14,20 +14,13 @@
 #include "pack/job_pipeline.h"
 #include "pack/lzh_encoder.h"
 #include "pack/pack.h"
+#include "pack/quoted_path.h"
 #include "pack/threads.h"
 #include "platform/utf8.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string inQuotes(const std::u16string& text) {
-  std::string out = "\"";
-  out += utf16ToUtf8(text.c_str());
-  out += '"';
-  return out;
-}
-std::string describe(const fs::path& path) { return inQuotes(path.u16string()); }
 
 // One piece of one member: the segment's bytes behind the history that its matches may
 // reach back into.

@@ -35,6 +35,7 @@ bool openArchiveInput(const std::u16string& path, SfxApp& app, ArchiveKind& kind
   uint8_t head[22] = {};
   const int32_t got = file->read(sizeof head, head);
   if (got >= 2 && head[0] == 'M' && head[1] == 'Z') {
+    kind = ArchiveKind::selfExtracting;
     uint64_t offset = 0;
     if (!findPayloadOffset(*file, &offset)) {
       error = toUtf8(path) + ": not a self-extracting file (damaged PE headers)";
@@ -42,7 +43,6 @@ bool openArchiveInput(const std::u16string& path, SfxApp& app, ArchiveKind& kind
       return false;
     }
     file->close();
-    kind = ArchiveKind::selfExtracting;
     if (!openPayloadFrom(app, path.c_str())) {
       error = toUtf8(path) + ": no settings block and archive after the stub image";
       return false;

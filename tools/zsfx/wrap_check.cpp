@@ -2,7 +2,6 @@
 
 #include "core/app.h"
 #include "core/run_observer.h"
-#include "platform/platform.h"
 #include "tools/zsfx/archive_input.h"
 #include "tools/zsfx/commands.h"
 #include "tools/zsfx/member_test.h"
@@ -20,31 +19,22 @@ int refuse(const std::u16string& path, const std::string& reason, int status, bo
   return status;
 }
 
-bool startsWithMz(const std::u16string& path) {
-  FileObject file;
-  file.open(path.c_str(), platform::GENERIC_READ_ACCESS, platform::SHARE_READ, platform::DISPOSITION_OPEN_EXISTING,
-            platform::ATTRIBUTE_NORMAL);
-  uint8_t head[2] = {};
-  const bool mz = file.isOpen() && file.read(2, head) == 2 && head[0] == 'M' && head[1] == 'Z';
-  file.close();
-  return mz;
-}
-
 std::string quoted(const std::u16string& name) { return "\"" + toUtf8(name) + "\""; }
 
 }  // namespace
 
 int checkWrappedArchive(const std::u16string& path, bool selfExtracting, bool force) {
-  if (!selfExtracting && startsWithMz(path)) {
-    return refuse(path, "a self-extracting file or another program: wrap its archive, not the file", EXIT_USAGE,
-                  force);
-  }
   TerminalObserver observer(false);
   const ScopedRunObserver registration(observer);
   SfxApp app;
-  ArchiveKind kind;
+  ArchiveKind kind = ArchiveKind::plainLzh;
   std::string error;
-  if (!openArchiveInput(path, app, kind, error)) return refuse(path, error, EXIT_USAGE, force);
+  const bool opened = openArchiveInput(path, app, kind, error);
+  if (!selfExtracting && kind == ArchiveKind::selfExtracting) {
+    return refuse(path, "a self-extracting file or another program: wrap its archive, not the file", EXIT_USAGE,
+                  force);
+  }
+  if (!opened) return refuse(path, error, EXIT_USAGE, force);
 
   MemberTestReport report;
   if (!testMembers(app, report)) return refuse(path, "cannot open the null device to test it", EXIT_USAGE, force);
