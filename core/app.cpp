@@ -1,23 +1,18 @@
 #include "core/app.h"
 
 #include "core/payload_offset.h"
-#include "core/run_observer.h"
 #include "platform/platform.h"
-
-SfxApp::~SfxApp() {
-  if (archiveFile != nullptr) archiveFile->close();
-}
 
 bool openPayload(SfxApp& app) {
   char16_t ownPath[platform::MAX_PATH_UNITS] = {};
   const uint32_t length = platform::moduleFileName(ownPath, platform::MAX_PATH_UNITS);
   if (length == 0) {
-    showLastError();
+    app.observer().showLastError();
     return false;
   }
   // GetModuleFileNameW cuts a name that does not fit; a cut name would open another file.
   if (length >= platform::MAX_PATH_UNITS) {
-    showSystemError(platform::pathTooLongError(), BOX_WARNING);
+    app.observer().showSystemError(platform::pathTooLongError(), BOX_WARNING);
     return false;
   }
   return openPayloadFrom(app, ownPath);
@@ -28,7 +23,7 @@ bool openPayloadFrom(SfxApp& app, const char16_t* path) {
   app.archiveFile->open(path, platform::GENERIC_READ_ACCESS, platform::SHARE_READ,
                         platform::DISPOSITION_OPEN_EXISTING, platform::ATTRIBUTE_NORMAL);
   if (!app.archiveFile->isOpen()) {
-    showLastError();
+    app.observer().showLastError();
     return false;
   }
   // The payload starts where the image described by the file's own PE headers ends. A file
@@ -36,7 +31,7 @@ bool openPayloadFrom(SfxApp& app, const char16_t* path) {
   uint64_t payloadOffset = 0;
   if (!findPayloadOffset(*app.archiveFile, &payloadOffset)) return false;
   if (!app.archiveFile->seek(static_cast<int64_t>(payloadOffset), platform::SEEK_FROM_BEGIN)) {
-    showLastError();
+    app.observer().showLastError();
     return false;
   }
   // A file with nothing behind its image fails here, without a message.

@@ -2,11 +2,11 @@
 #include "core/extract.h"
 
 #include "core/app.h"
+#include "core/member_decoder.h"
+#include "core/member_kind.h"
 #include "core/member_walk.h"
 #include "core/output_paths.h"
-#include "core/run_observer.h"
 #include "core/settings.h"
-#include "decode/frame.h"
 #include "platform/platform.h"
 
 namespace {
@@ -15,9 +15,7 @@ constexpr char16_t kCorruptedBefore[] = u"ファイル ";
 constexpr char16_t kCorruptedAfter[] = u" が壊れています。";
 constexpr char16_t kFolderClashText[] = u"を解凍できません。同名のフォルダが存在します。";
 
-void showWarning(const WideString& text) {
-  if (g_runObserver != nullptr) g_runObserver->showMessage(text.c_str(), MessageKind::warning);
-}
+void showWarning(SfxApp& app, const WideString& text) { app.observer().showMessage(text.c_str(), MessageKind::warning); }
 
 }  // namespace
 
@@ -25,11 +23,11 @@ bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString&
                          const DecodeResult& result) {
   switch (result.status) {
     case DecodeStatus::writeFailed:
-      showSystemError(result.systemError, BOX_WARNING);
+      app.observer().showSystemError(result.systemError, BOX_WARNING);
       return false;
     case DecodeStatus::damaged:
       app.errorFlag = 1;
-      showWarning(corruptedFileText(path));
+      showWarning(app, corruptedFileText(path));
       return false;
     case DecodeStatus::ok:
     case DecodeStatus::aborted:
@@ -37,7 +35,7 @@ bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString&
   }
   if (header.hasCrc != 0 && result.crc != header.crc) {
     app.errorFlag = 1;
-    showWarning(corruptedFileText(path));
+    showWarning(app, corruptedFileText(path));
     return false;
   }
   return true;
@@ -50,7 +48,7 @@ WideString corruptedFileText(const WideString& path) {
   return text;
 }
 
-bool checkFolderClash(const WideString& path) {
+bool checkFolderClash(SfxApp& app, const WideString& path) {
   const uint32_t attributes = platform::getFileAttributes(path.c_str());
   if (attributes == platform::INVALID_ATTRIBUTES || (attributes & platform::ATTRIBUTE_DIRECTORY) == 0) {
     return false;
@@ -58,7 +56,7 @@ bool checkFolderClash(const WideString& path) {
   WideString text(path);
   text.appendChar(u' ');
   text.appendText(kFolderClashText);
-  showWarning(text);
+  showWarning(app, text);
   return true;
 }
 
@@ -77,40 +75,40 @@ void notifyShellCreated(SfxApp& app, const WideString& storedPath) {
 }
 
 bool extractMember(SfxApp& app, LzhHeader& header) {
-  if (findUnixLinkBar(header) >= 0) return true;  // a link is skipped: no folder, no file
+  const MemberClass member = classifyMember(header);
+  // A link is skipped (no folder, no file), and so is an unknown method, without a word.
+  if (member.kind == MemberKind::link || member.kind == MemberKind::unknownMethod) return true;
   WideString path(header.path);
   makeSafeMemberPath(path);
 
-  const int method = findMethodNumber(header.method);
-  if (method < 0) return true;  // an unknown method is skipped without a word
-
-  if (method == METHOD_DIRECTORY) {
+  if (member.kind == MemberKind::folder) {
     // A folder that exists already is what a directory entry asks for: no warning.
     platform::deleteFile(path.c_str());
     if (createFolderChain(path.c_str())) {
-      if (g_runObserver != nullptr) g_runObserver->memberExtracted(path.c_str());
+      app.observer().memberExtracted(path.c_str());
       return true;
     }
-    showLastError();
+    app.observer().showLastError();
     return false;
   }
 
   // A folder in the way: warn, then the file cannot be created over it and the member fails
   // with the system's own words.
-  checkFolderClash(path);
+  checkFolderClash(app, path);
   platform::deleteFile(path.c_str());
   std::unique_ptr<FileObject> output = openOutputFile(path.c_str(), platform::GENERIC_WRITE_ACCESS, 0,
                                                       platform::DISPOSITION_CREATE_ALWAYS);
   if (output == nullptr || !output->isOpen()) {
-    showLastError();
+    app.observer().showLastError();
     return false;
   }
+  // Recorded first, so that an abort can remove the partial file.
+  app.currentOutputPath.assign(path);
   const DecodeResult result =
-      decodeMember(app, output.get(), header.originalSize, header.packedSize, path, method);
-  output->close();
-  output.reset();
+      decodeMember(app.run, *app.archiveFile, *output, header.originalSize, header.packedSize, member.method);
+  output.reset();  // closed before the file is deleted or its time set
 
-  if (g_runFlag.load() == 0) {
+  if (app.run.aborted()) {
     platform::deleteFile(path.c_str());
     return false;
   }
@@ -118,28 +116,24 @@ bool extractMember(SfxApp& app, LzhHeader& header) {
   setMemberTime(path, header);
   // Complete: a later abort must not take this file for the partial one.
   app.currentOutputPath.clear();
-  if (g_runObserver != nullptr) g_runObserver->memberExtracted(path.c_str());
+  app.observer().memberExtracted(path.c_str());
   return true;
 }
 
 void extractionWorker(SfxApp* app) {
-  beginRun(sumOriginalSizes(*app));
+  app->run.begin(sumOriginalSizes(*app));
   LzhHeader header;
   const WalkEnd end = forEachMember(*app, header, [app](LzhHeader& member) {
-    if (g_runObserver != nullptr) {
-      const WideString announced(member.path);
-      g_runObserver->memberAnnounced(announced.c_str());
-    }
+    const WideString announced(member.path);
+    app->observer().memberAnnounced(announced.c_str());
     if (!extractMember(*app, member)) return false;
     // A skipped link made nothing to announce.
-    if (findUnixLinkBar(member) < 0) notifyShellCreated(*app, member.path);
-    g_doneBytes += member.originalSize;
+    if (classifyMember(member).kind != MemberKind::link) notifyShellCreated(*app, member.path);
+    app->run.memberDone(member.originalSize);
     return true;
   });
   // A failed member, and also a rejected header: a damaged archive is a failed run, not
   // the end of the archive.
   if (end != WalkEnd::endOfArchive) app->errorFlag = 1;
-  const bool aborted = g_runFlag.load() == 0;
-  header.path.clear();
-  if (g_runObserver != nullptr) g_runObserver->runEnded(aborted);
+  app->observer().runEnded(app->run.aborted());
 }

@@ -4,12 +4,12 @@
 
 #include "core/lzh_header.h"
 #include "core/wide_string.h"
-#include "decode/frame.h"
+#include "decode/decode_status.h"
 
 struct SfxApp;
 
 // The worker thread's body. Sets app->errorFlag when a member fails or a header is rejected,
-// and ends with g_runObserver->runEnded(aborted).
+// and ends with the observer's runEnded(aborted).
 void extractionWorker(SfxApp* app);
 // One member; false stops the run (after the failure has been shown). A member that
 // completes clears app.currentOutputPath, so only a partial file is ever named there.
@@ -21,7 +21,7 @@ bool extractMember(SfxApp& app, LzhHeader& header);
 bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString& path,
                          const DecodeResult& result);
 // True, after a warning, when a folder named path exists.
-bool checkFolderClash(const WideString& path);
+bool checkFolderClash(SfxApp& app, const WideString& path);
 void setMemberTime(const WideString& path, const LzhHeader& header);
 void notifyShellCreated(SfxApp& app, const WideString& storedPath);
 

@@ -1,9 +1,8 @@
 #include "core/file_object.h"
 
-#include "core/run_observer.h"
-
 void FileObject::open(const char16_t* path, uint32_t access, uint32_t shareMode, uint32_t disposition,
                       uint32_t flags) {
+  close();
   handle_ = platform::openFile(path, access, shareMode, disposition, flags);
 }
 
@@ -47,9 +46,3 @@ void FileObject::close() {
   platform::closeFile(handle_);
   handle_ = platform::kNullHandle;
 }
-
-void showSystemError(uint32_t code, uint32_t boxType) {
-  if (g_runObserver != nullptr) g_runObserver->showSystemError(code, boxType);
-}
-
-void showLastError() { showSystemError(platform::lastError(), BOX_WARNING); }

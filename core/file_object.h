@@ -12,8 +12,7 @@ class FileObject {
   FileObject() = default;
   FileObject(const FileObject&) = delete;
   FileObject& operator=(const FileObject&) = delete;
-  // Releasing the object does not close the handle: owners call close() first.
-  ~FileObject() = default;
+  ~FileObject() { close(); }
 
   void open(const char16_t* path, uint32_t access, uint32_t shareMode, uint32_t disposition,
             uint32_t flags);
@@ -27,6 +26,8 @@ class FileObject {
   bool write(const void* buffer, uint32_t count);
   bool seek(int64_t distance, int moveMethod);
   int64_t tell();
+  // Closes the handle now (a file must be closed before it can be renamed or deleted on
+  // Windows); the destructor does it otherwise.
   void close();
 
   platform::FileHandle handle() const { return handle_; }
@@ -34,8 +35,3 @@ class FileObject {
  private:
   platform::FileHandle handle_ = platform::kNullHandle;
 };
-
-// The system's text for an error code in a message box (through the run observer).
-void showSystemError(uint32_t code, uint32_t boxType);
-// showSystemError with the calling thread's last error code and MB_OK | MB_ICONEXCLAMATION.
-void showLastError();

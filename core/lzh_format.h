@@ -32,6 +32,12 @@ inline constexpr uint32_t OFFSET_ORIGINAL_SIZE = 11;
 inline constexpr uint32_t OFFSET_TIME = 15;
 inline constexpr uint32_t OFFSET_ATTRIBUTE = 19;
 inline constexpr uint32_t OFFSET_LEVEL = 20;
+// Levels 0 and 1: the name length N, the name, then the CRC-16 and the OS id as room allows.
+inline constexpr uint32_t OFFSET_NAME_LENGTH = 21;
+inline constexpr uint32_t OFFSET_NAME = 22;
+// Levels 2 and 3: the CRC-16 and the OS id at fixed places.
+inline constexpr uint32_t OFFSET_WHOLE_LENGTH_CRC = 21;
+inline constexpr uint32_t OFFSET_WHOLE_LENGTH_OS = 23;
 
 // Extended-header types. S, the length in front of each, counts its type byte, its data and
 // the length field of the next one (0 ends the chain).

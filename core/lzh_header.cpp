@@ -17,7 +17,7 @@
 //
 // parseHeader works on bytes in memory and says how many more it needs; readHeader feeds it
 // from the archive file, reading exactly the bytes it asks for, so that the file ends up on
-// the member's packed data.
+// the member's packed data, then converts the texts and the time (completeHeader).
 #include "core/lzh_header.h"
 
 #include <algorithm>
@@ -25,7 +25,6 @@
 
 #include "core/app.h"
 #include "core/file_object.h"
-#include "core/run_observer.h"
 #include "platform/platform.h"
 
 namespace {
@@ -37,63 +36,44 @@ constexpr uint32_t kLevel3WordSize = 4;    // the first 2 bytes of a level-3 hea
 constexpr uint32_t kLevel3HeaderSize = 24;  // 4-byte total header size
 constexpr uint32_t kLevel3FirstLength = 28;
 constexpr uint32_t kLevel3BaseSize = 32;  // level-3 base header with its first length field
+static_assert(kHeaderStart == lzh::OFFSET_NAME && kHeaderStart == lzh::OFFSET_LEVEL + 2);
 
 constexpr char16_t kUnknownHeaderText[] = u"Unknown header";
 constexpr char16_t kTruncatedHeaderText[] = u"Truncated header";
 
-HeaderParse needMore(uint32_t total) { return {HeaderParse::needMore, total, nullptr}; }
-HeaderParse unknownHeader() { return {HeaderParse::rejected, 0, kUnknownHeaderText}; }
-
-// An ANSI text of n bytes; separatorBytes turns the directory separators ("\", "/", 0xFF)
-// into "/" first, passing over Shift_JIS trail bytes.
-void takeAnsiText(const uint8_t* bytes, uint32_t n, bool separatorBytes, WideString& target) {
-  char text[HEADER_BUFFER_SIZE + 1];
-  std::memcpy(text, bytes, n);
-  text[n] = 0;
-  if (separatorBytes) replaceSeparatorsMbcs(text, '/');
-  target.assignFromAnsi(text);
-}
-
-// A UTF-16LE text of n bytes (an odd last byte is not part of any unit).
-void takeUtf16Text(const uint8_t* bytes, uint32_t n, WideString& target) {
-  const uint32_t units = n / 2;
-  auto* text = new char16_t[units + 1];
-  for (uint32_t i = 0; i < units; ++i) text[i] = le16(bytes + 2 * i);
-  text[units] = 0;
-  target.adopt(text);
-}
+HeaderParse needMore(uint32_t total) { return {HeaderStatus::needMore, total, nullptr}; }
+HeaderParse unknownHeader() { return {HeaderStatus::rejected, 0, kUnknownHeaderText}; }
 
 // The fields at the same place in every level.
-void takeBaseFields(const uint8_t* bytes, LzhHeader& header) {
-  header.headerLength = bytes[0];
-  std::memcpy(header.method, bytes + lzh::OFFSET_METHOD, 5);
-  header.packedSize = le32(bytes + lzh::OFFSET_PACKED_SIZE);
-  header.originalSize = le32(bytes + lzh::OFFSET_ORIGINAL_SIZE);
-  header.rawTime = le32(bytes + lzh::OFFSET_TIME);
-  header.attribute = bytes[lzh::OFFSET_ATTRIBUTE];
-  header.level = bytes[lzh::OFFSET_LEVEL];
+void takeBaseFields(const uint8_t* bytes, RawHeader& raw) {
+  std::memcpy(raw.method, bytes + lzh::OFFSET_METHOD, 5);
+  raw.packedSize = le32(bytes + lzh::OFFSET_PACKED_SIZE);
+  raw.originalSize = le32(bytes + lzh::OFFSET_ORIGINAL_SIZE);
+  raw.rawTime = le32(bytes + lzh::OFFSET_TIME);
+  raw.attribute = bytes[lzh::OFFSET_ATTRIBUTE];
+  raw.level = bytes[lzh::OFFSET_LEVEL];
 }
 
 // Levels 0 and 1: the room R = L - N after the name says what follows it: 20 nothing, 22 the
 // CRC, 24 or more the CRC and the OS id. A name longer than the header cannot be valid.
 bool level01RoomIsValid(const uint8_t* bytes) {
   const uint32_t lengthByte = bytes[0];
-  const uint32_t nameLength = bytes[kHeaderStart - 1];
+  const uint32_t nameLength = bytes[lzh::OFFSET_NAME_LENGTH];
   if (nameLength > lengthByte) return false;
   const uint32_t room = lengthByte - nameLength;
   return room == 20 || room == 22 || room >= 24;
 }
 
-void takeLevel01Tail(const uint8_t* bytes, LzhHeader& header, WideString& nameText) {
-  const uint32_t nameLength = bytes[kHeaderStart - 1];
+void takeLevel01Tail(const uint8_t* bytes, RawHeader& raw) {
+  const uint32_t nameLength = bytes[lzh::OFFSET_NAME_LENGTH];
   const uint32_t room = bytes[0] - nameLength;
-  takeAnsiText(bytes + kHeaderStart, nameLength, false, nameText);
-  const uint32_t after = kHeaderStart + nameLength;
+  raw.name = {lzh::OFFSET_NAME, nameLength, true};
+  const uint32_t after = lzh::OFFSET_NAME + nameLength;
   if (room >= 22) {
-    header.crc = le16(bytes + after);
-    header.hasCrc = 1;
+    raw.crc = le16(bytes + after);
+    raw.hasCrc = 1;
   }
-  if (room >= 24) header.osId = bytes[after + 2];
+  if (room >= 24) raw.osId = bytes[after + 2];
 }
 
 // Where a level keeps its extended-header chain. Levels 2 and 3 hold it inside their stated
@@ -115,9 +95,43 @@ uint32_t lengthAt(const uint8_t* bytes, uint32_t at, uint32_t width) {
   return width == 4 ? le32(bytes + at) : le16(bytes + at);
 }
 
-// Checks the chain and asks for its bytes. On success *terminator is the position of the
-// chain's final 0 length field.
-HeaderParse scanExtendedHeaders(const uint8_t* bytes, size_t available, const Chain& chain, uint32_t* terminator) {
+// One extended header of type `type` whose data (length bytes) starts at offset `data`.
+void takeExtendedHeader(const uint8_t* bytes, uint8_t type, uint32_t data, uint32_t length, RawHeader& raw) {
+  switch (type) {
+    case lzh::EXT_FILE_NAME:
+      raw.name = {data, length, true};
+      break;
+    case lzh::EXT_DIRECTORY:
+      raw.directory = {data, length, true};
+      break;
+    case lzh::EXT_MSDOS_ATTRIBUTE:
+      if ((raw.osId == lzh::OS_MSDOS || raw.osId == lzh::OS_HUMAN68K || raw.osId == lzh::OS_NONE) && length >= 1) {
+        raw.attribute = bytes[data];
+      }
+      break;
+    case lzh::EXT_SIZES_64:
+      // The full sizes of a member of 4 GiB or more. Level 1 counts its extended headers in
+      // the packed size here too; they are subtracted afterwards as from the base field.
+      if (length >= lzh::EXT_SIZES_64_DATA) {
+        raw.packedSize = le64(bytes + data);
+        raw.originalSize = le64(bytes + data + 8);
+      }
+      break;
+    case lzh::EXT_UNICODE_NAME:
+      raw.unicodeName = {data, length, true};
+      break;
+    case lzh::EXT_UNICODE_DIRECTORY:
+      raw.unicodeDirectory = {data, length, true};
+      break;
+    default:
+      break;  // header CRC, time stamps, code page: not needed here
+  }
+}
+
+// Walks the chain once: checks each extended header, asks for its bytes, and takes it. On
+// success *terminator is the position of the chain's final 0 length field.
+HeaderParse walkExtendedHeaders(const uint8_t* bytes, size_t available, const Chain& chain, RawHeader& raw,
+                                uint32_t* terminator) {
   const uint32_t limit = chain.insideHeader ? chain.end : HEADER_BUFFER_SIZE;
   uint32_t lengthField = chain.firstLength;
   for (;;) {
@@ -134,90 +148,49 @@ HeaderParse scanExtendedHeaders(const uint8_t* bytes, size_t available, const Ch
       if (!endsJustPast) return unknownHeader();
     }
     if (available < start + size) return needMore(start + size);
+    takeExtendedHeader(bytes, bytes[start], start + 1, size - 1 - chain.width, raw);
     // The next length field ends this extended header.
     lengthField = start + size - chain.width;
   }
   *terminator = lengthField;
-  return {HeaderParse::member, 0, nullptr};
+  return {HeaderStatus::member, 0, nullptr};
 }
 
-// One extended header of a chain known to be well formed.
-struct NameTexts {
-  WideString name{u""};
-  WideString directory;
-  bool unicodeName = false;
-  bool unicodeDirectory = false;
-};
-
-void applyExtendedHeader(uint8_t type, const uint8_t* data, uint32_t length, LzhHeader& header, NameTexts& texts) {
-  switch (type) {
-    case lzh::EXT_FILE_NAME:
-      if (!texts.unicodeName) takeAnsiText(data, length, false, texts.name);
-      break;
-    case lzh::EXT_DIRECTORY:
-      if (!texts.unicodeDirectory) takeAnsiText(data, length, true, texts.directory);
-      break;
-    case lzh::EXT_MSDOS_ATTRIBUTE:
-      if ((header.osId == lzh::OS_MSDOS || header.osId == lzh::OS_HUMAN68K || header.osId == lzh::OS_NONE) &&
-          length >= 1) {
-        header.attribute = data[0];
-      }
-      break;
-    case lzh::EXT_SIZES_64:
-      // The full sizes of a member of 4 GiB or more. Level 1 counts its extended headers in
-      // the packed size here too; they are subtracted afterwards as from the base field.
-      if (length >= lzh::EXT_SIZES_64_DATA) {
-        header.packedSize = le64(data);
-        header.originalSize = le64(data + 8);
-      }
-      break;
-    case lzh::EXT_UNICODE_NAME:
-      takeUtf16Text(data, length, texts.name);
-      texts.unicodeName = true;
-      break;
-    case lzh::EXT_UNICODE_DIRECTORY:
-      takeUtf16Text(data, length, texts.directory);
-      texts.directory.replaceSeparators(u'/');
-      texts.unicodeDirectory = true;
-      break;
-    default:
-      break;  // header CRC, time stamps, code page: not needed here
-  }
+// An ANSI text; separatorBytes turns the directory separators ("\", "/", 0xFF) into "/"
+// first, passing over Shift_JIS trail bytes.
+void takeAnsiText(const uint8_t* bytes, const HeaderText& text, bool separatorBytes, WideString& target) {
+  char buffer[HEADER_BUFFER_SIZE + 1];
+  std::memcpy(buffer, bytes + text.offset, text.size);
+  buffer[text.size] = 0;
+  if (separatorBytes) replaceSeparatorsMbcs(buffer, '/');
+  target.assignFromAnsi(buffer);
 }
 
-HeaderOutcome reject(const char16_t* text, HeaderRejections rejections) {
-  if (rejections == HeaderRejections::shown && g_runObserver != nullptr) {
-    g_runObserver->showMessage(text, MessageKind::unknownHeader);
-  }
-  return HeaderOutcome::rejected;
+// A UTF-16LE text (an odd last byte is not part of any unit).
+void takeUtf16Text(const uint8_t* bytes, const HeaderText& text, WideString& target) {
+  const uint32_t units = text.size / 2;
+  auto* buffer = new char16_t[units + 1];
+  for (uint32_t i = 0; i < units; ++i) buffer[i] = le16(bytes + text.offset + 2 * i);
+  buffer[units] = 0;
+  target.adopt(buffer);
+}
+
+HeaderStatus reject(SfxApp& app, const char16_t* text, HeaderRejections rejections) {
+  if (rejections == HeaderRejections::shown) app.observer().showMessage(text, MessageKind::unknownHeader);
+  return HeaderStatus::rejected;
 }
 
 }  // namespace
 
-void LzhHeader::reset() {
-  headerLength = 0;
-  std::memset(method, 0, sizeof method);
-  packedSize = 0;
-  originalSize = 0;
-  rawTime = 0;
-  attribute = 0;
-  level = 0;
-  path.clear();
-  crc = 0;
-  hasCrc = 0;
-  osId = 0;
-  time = 0;
-}
-
-HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& header) {
-  header.reset();
+HeaderParse parseHeader(const uint8_t* bytes, size_t available, RawHeader& raw) {
+  raw = RawHeader();
   if (available < kHeaderStart) return needMore(kHeaderStart);
   const uint8_t level = bytes[lzh::OFFSET_LEVEL];
   // A single byte 0 ends the archive; a level-2 header whose 16-bit length is a multiple of
   // 256 also begins with 0 and is told apart by its level byte and a length that can hold
   // its base header.
   if (bytes[0] == 0 && !(level == lzh::LEVEL_2 && le16(bytes) >= kLevel2BaseSize)) {
-    return {HeaderParse::endOfArchive, 0, nullptr};
+    return {HeaderStatus::endOfArchive, 0, nullptr};
   }
 
   // The stated length (end): for levels 2 and 3 the whole header, extended headers
@@ -242,65 +215,74 @@ HeaderParse parseHeader(const uint8_t* bytes, size_t available, LzhHeader& heade
   if (available < end) return needMore(end);
   if (!statesWholeLength && !level01RoomIsValid(bytes)) return unknownHeader();
 
+  // The base header first: the extended headers are read against its OS id.
+  takeBaseFields(bytes, raw);
+  if (statesWholeLength) {
+    raw.crc = le16(bytes + lzh::OFFSET_WHOLE_LENGTH_CRC);
+    raw.osId = bytes[lzh::OFFSET_WHOLE_LENGTH_OS];
+    raw.hasCrc = 1;
+  } else {
+    takeLevel01Tail(bytes, raw);
+  }
+
   uint32_t terminator = end - 2;  // level 0 ends with its base header
   if (level != lzh::LEVEL_0) {
-    const HeaderParse scan = scanExtendedHeaders(bytes, available, chain, &terminator);
-    if (scan.status != HeaderParse::member) return scan;
-  }
-
-  takeBaseFields(bytes, header);
-  NameTexts texts;
-  if (statesWholeLength) {
-    header.crc = le16(bytes + 21);
-    header.osId = bytes[23];
-    header.hasCrc = 1;
-  } else {
-    takeLevel01Tail(bytes, header, texts.name);
-  }
-
-  if (level != lzh::LEVEL_0) {
-    const uint32_t width = chain.width;
-    uint32_t lengthField = chain.firstLength;
-    for (uint32_t size; (size = lengthAt(bytes, lengthField, width)) != 0; lengthField += size) {
-      applyExtendedHeader(bytes[lengthField + width], bytes + lengthField + width + 1, size - 1 - width, header,
-                          texts);
-    }
+    const HeaderParse walk = walkExtendedHeaders(bytes, available, chain, raw, &terminator);
+    if (walk.status != HeaderStatus::member) return walk;
     if (!statesWholeLength) {
       // The stored packed size of level 1 counts the extended headers that follow the base
       // header; a smaller one cannot be valid.
       const uint32_t extendedBytes = terminator - (end - 2);
-      if (extendedBytes > header.packedSize) return unknownHeader();
-      header.packedSize -= extendedBytes;
-      header.headerLength = static_cast<uint8_t>(header.headerLength + extendedBytes);
+      if (extendedBytes > raw.packedSize) return unknownHeader();
+      raw.packedSize -= extendedBytes;
     }
   }
-
-  header.path.assign(texts.directory.hasText() ? texts.directory.c_str() : u"");
-  // Some archivers (Amiga LHA among them) leave out the directory's final separator; the
-  // directory and the name are two path parts all the same.
-  if (!header.path.isEmpty() && *header.path.charAt(header.path.length() - 1) != u'/') header.path.appendChar(u'/');
-  header.path.append(texts.name);
-  header.time = statesWholeLength ? static_cast<int64_t>(static_cast<int32_t>(header.rawTime))
-                                  : dosTimeToUnixTime(header.rawTime);
   // Levels 2 and 3 occupy their stated length (level 2 two more when its final 0 lies past
   // it); the others end with the chain's last length field.
   const uint32_t size = statesWholeLength ? std::max(end, terminator + chain.width) : terminator + 2;
-  return {HeaderParse::member, size, nullptr};
+  return {HeaderStatus::member, size, nullptr};
 }
 
-HeaderOutcome readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejections) {
+void completeHeader(const uint8_t* bytes, const RawHeader& raw, LzhHeader& header) {
+  static_cast<HeaderFields&>(header) = raw;
+  WideString name(u"");
+  if (raw.unicodeName.present) {
+    takeUtf16Text(bytes, raw.unicodeName, name);
+  } else if (raw.name.present) {
+    takeAnsiText(bytes, raw.name, false, name);
+  }
+  header.path.assign(u"");
+  if (raw.unicodeDirectory.present) {
+    takeUtf16Text(bytes, raw.unicodeDirectory, header.path);
+    header.path.replaceSeparators(u'/');
+  } else if (raw.directory.present) {
+    takeAnsiText(bytes, raw.directory, true, header.path);
+  }
+  // Some archivers (Amiga LHA among them) leave out the directory's final separator; the
+  // directory and the name are two path parts all the same.
+  if (!header.path.isEmpty() && *header.path.charAt(header.path.length() - 1) != u'/') header.path.appendChar(u'/');
+  header.path.append(name);
+  const bool unixTime = raw.level == lzh::LEVEL_2 || raw.level == lzh::LEVEL_3;
+  header.time = unixTime ? static_cast<int64_t>(static_cast<int32_t>(raw.rawTime))
+                         : dosTimeToUnixTime(raw.rawTime, platform::timezoneOffsetSeconds());
+}
+
+HeaderStatus readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejections) {
   header.reset();
-  if (app.archiveFile == nullptr) return HeaderOutcome::endOfArchive;
+  if (app.archiveFile == nullptr) return HeaderStatus::endOfArchive;
   FileObject& file = *app.archiveFile;
   uint8_t buffer[HEADER_BUFFER_SIZE];
   uint32_t have = 0;
+  RawHeader raw;
   for (;;) {
-    const HeaderParse parse = parseHeader(buffer, have, header);
+    const HeaderParse parse = parseHeader(buffer, have, raw);
     switch (parse.status) {
-      case HeaderParse::member: return HeaderOutcome::member;
-      case HeaderParse::endOfArchive: return HeaderOutcome::endOfArchive;
-      case HeaderParse::rejected: return reject(parse.rejection, rejections);
-      case HeaderParse::needMore: break;
+      case HeaderStatus::member:
+        completeHeader(buffer, raw, header);
+        return HeaderStatus::member;
+      case HeaderStatus::endOfArchive: return HeaderStatus::endOfArchive;
+      case HeaderStatus::rejected: return reject(app, parse.rejection, rejections);
+      case HeaderStatus::needMore: break;
     }
     // parseHeader never asks for more than the buffer holds.
     const uint32_t wanted = parse.size - have;
@@ -309,8 +291,8 @@ HeaderOutcome readHeader(SfxApp& app, LzhHeader& header, HeaderRejections reject
       // The file ends inside the first bytes: after a 0 that is the end of the archive (an
       // end mark with nothing after it), otherwise a header cut short.
       const uint32_t reached = have + (got > 0 ? static_cast<uint32_t>(got) : 0);
-      if (have < kHeaderStart && (reached == 0 || buffer[0] == 0)) return HeaderOutcome::endOfArchive;
-      return reject(kTruncatedHeaderText, rejections);
+      if (have < kHeaderStart && (reached == 0 || buffer[0] == 0)) return HeaderStatus::endOfArchive;
+      return reject(app, kTruncatedHeaderText, rejections);
     }
     have = parse.size;
   }
@@ -325,7 +307,7 @@ int32_t findUnixLinkBar(const LzhHeader& header) {
   return -1;
 }
 
-int64_t dosTimeToUnixTime(uint32_t dosTime) {
+int64_t dosTimeToUnixTime(uint32_t dosTime, int32_t timezoneOffsetSeconds) {
   if (dosTime == 0) return 0;
   static constexpr int32_t kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
   const int64_t seconds = 2 * (dosTime & 0x1F);
@@ -343,7 +325,7 @@ int64_t dosTimeToUnixTime(uint32_t dosTime) {
   if (year % 4 == 0 && month >= 3) ++days;
   if (year > 2100 || (year == 2100 && month >= 3)) --days;
   // Kept in 64 bits: MS-DOS dates run to 2107, past the end of a signed 32-bit time.
-  return ((days * 24 + hours) * 60 + minutes) * 60 + seconds + platform::timezoneOffsetSeconds();
+  return ((days * 24 + hours) * 60 + minutes) * 60 + seconds + timezoneOffsetSeconds;
 }
 
 void replaceSeparatorsMbcs(char* text, char replacement) {

@@ -24,15 +24,16 @@ bool seekPastMember(SfxApp& app, int64_t memberStart, const LzhHeader& header);
 
 // Reads each member header from the archive's current position into header and calls
 // visit(header) with the file on the member's packed data; visit returns false to stop.
-// A rejected header is shown through the run observer unless rejections is quiet.
+// A rejected header is shown through the application's observer unless rejections is quiet.
 template <typename Visit>
 WalkEnd forEachMember(SfxApp& app, LzhHeader& header, Visit&& visit,
                       HeaderRejections rejections = HeaderRejections::shown) {
   for (;;) {
     switch (readHeader(app, header, rejections)) {
-      case HeaderOutcome::endOfArchive: return WalkEnd::endOfArchive;
-      case HeaderOutcome::rejected: return WalkEnd::rejected;
-      case HeaderOutcome::member: break;
+      case HeaderStatus::member: break;
+      case HeaderStatus::endOfArchive: return WalkEnd::endOfArchive;
+      case HeaderStatus::rejected:
+      case HeaderStatus::needMore: return WalkEnd::rejected;
     }
     const int64_t memberStart = app.archiveFile->tell();
     if (!visit(header)) return WalkEnd::stopped;

@@ -1,3 +1,5 @@
 #include "core/run_observer.h"
 
-RunObserver* g_runObserver = nullptr;
+#include "platform/platform.h"
+
+void RunObserver::showLastError() { showSystemError(platform::lastError(), BOX_WARNING); }

@@ -1,13 +1,13 @@
-// How a run reaches the user. The engine never draws anything itself: it tells the one
-// observer of the process, which the Windows stub implements with window messages and
-// message boxes and zsfx with the terminal.
+// How a run reaches the user. The engine never draws anything itself: it tells its observer,
+// which the Windows stub implements with window messages and message boxes and zsfx with the
+// terminal. Every application object has one; quietObserver() is the default, so the engine
+// never asks whether someone is listening.
 #pragma once
 
 #include <cstdint>
 
-// Message box types the engine uses (MessageBoxW uType values).
-inline constexpr uint32_t BOX_WARNING = 0x30;  // MB_OK | MB_ICONEXCLAMATION
-inline constexpr uint32_t BOX_ERROR = 0x10;    // MB_OK | MB_ICONERROR
+// The message box type of every engine message (MessageBoxW uType): MB_OK | MB_ICONEXCLAMATION.
+inline constexpr uint32_t BOX_WARNING = 0x30;
 
 enum class MessageKind {
   // A box owned by the main window, no caption of its own, MB_OK | MB_ICONEXCLAMATION:
@@ -20,7 +20,6 @@ enum class MessageKind {
 
 class RunObserver {
  public:
-  virtual ~RunObserver() = default;
   // WM_SFX_MEMBER: a member header was read; storedPath is only valid during the call.
   virtual void memberAnnounced(const char16_t* storedPath) = 0;
   // A member was written completely and verified, under writtenPath (the path made safe).
@@ -30,25 +29,20 @@ class RunObserver {
   virtual void progressPercent(uint32_t percent) = 0;
   // A message box with one of the run's own texts; returns when the user has closed it.
   virtual void showMessage(const char16_t* text, MessageKind kind) = 0;
-  // showSystemError: the system's text for an error code, no owner window.
+  // The system's text for an error code, no owner window.
   virtual void showSystemError(uint32_t code, uint32_t boxType) = 0;
   // WM_SFX_DONE (aborted false) or WM_SFX_ABORTED (aborted true): the worker's last act.
   virtual void runEnded(bool aborted) = 0;
+
+  // showSystemError with the calling thread's last error code and BOX_WARNING.
+  void showLastError();
+
+ protected:
+  // Observers are never owned through this interface. Not virtual, so that the quiet
+  // observer, a global, needs no destructor to be registered at start-up.
+  ~RunObserver() = default;
 };
 
-// The process's observer. Set once at start-up, before any run; null shows nothing.
-extern RunObserver* g_runObserver;
-
-// Makes observer the process's observer for the lifetime of this object and then puts back
-// the one before, so that no command or test leaves g_runObserver pointing at an object
-// that has gone.
-class ScopedRunObserver {
- public:
-  explicit ScopedRunObserver(RunObserver& observer) : previous_(g_runObserver) { g_runObserver = &observer; }
-  ~ScopedRunObserver() { g_runObserver = previous_; }
-  ScopedRunObserver(const ScopedRunObserver&) = delete;
-  ScopedRunObserver& operator=(const ScopedRunObserver&) = delete;
-
- private:
-  RunObserver* previous_;
-};
+// The observer that shows nothing: what an application object reports to unless it is given
+// another one.
+RunObserver& quietObserver();

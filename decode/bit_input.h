@@ -45,7 +45,8 @@ class BitInput {
   // The codecs never consume more than this many bits between two calls of ensureBits(), so
   // one refill always covers a whole static-Huffman item (16 + 16 + 15 bits at most).
   static constexpr unsigned kGuaranteedBits = 56;
-  // 0 bits a member may consume past its packed data: 8 bytes.
+  // How many bits past the end of its packed data a member may consume (all of them 0):
+  // 8 bytes' worth.
   static constexpr unsigned kSlackBits = 64;
 
   // The reader's state as plain values. The -lh4- to -lh7- hot loop copies it into locals

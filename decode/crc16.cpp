@@ -101,12 +101,8 @@ bool cpuHasClmul() {
 }
 #endif
 
-// Built before main, so that no caller can see the tables empty.
-const bool g_crcReady = (buildCrcTable(), true);
-
-}  // namespace
-
-void buildCrcTable() {
+// Fills the lookup tables and looks for carry-less multiplication.
+bool buildCrcTables() {
   auto& t = g_tables;
   for (unsigned i = 0; i < 256; ++i) {
     unsigned x = i;
@@ -118,7 +114,13 @@ void buildCrcTable() {
 #ifdef ZOLT_CRC_CLMUL
   g_haveClmul = cpuHasClmul();
 #endif
+  return true;
 }
+
+// Built before main, so that no caller can see the tables empty.
+const bool g_crcReady = buildCrcTables();
+
+}  // namespace
 
 uint16_t crc16Update(uint16_t crc, const uint8_t* bytes, size_t count) {
 #ifdef ZOLT_CRC_CLMUL

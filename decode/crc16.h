@@ -11,7 +11,3 @@
 // Folds count bytes into crc and returns the new value; any count, from one byte to a block.
 // Usable from the start of main: a static initialiser has built the tables by then.
 uint16_t crc16Update(uint16_t crc, const uint8_t* bytes, size_t count);
-
-// Fills the lookup tables and looks for carry-less multiplication. Runs once at start-up;
-// the run calls it again at its start, which rebuilds the same tables.
-void buildCrcTable();

@@ -5,12 +5,13 @@
 // Every array index below comes from the trees themselves. Valid updates keep them in range
 // whatever the input bits are; the checks only guard against a state no valid update makes,
 // so that even then nothing outside the arrays is touched (the member fails as damaged).
-#define TREE_CHECK(condition) \
-  do {                        \
-    if (!(condition)) {       \
-      damaged_ = true;        \
-      return {};              \
-    }                         \
+// A function that checks returns a value, {} (0 or false) when it found the trees damaged.
+#define TREE_CHECK(condition)      \
+  do {                             \
+    if (!(condition)) [[unlikely]] { \
+      damaged_ = true;             \
+      return {};                   \
+    }                              \
   } while (0)
 
 void AdaptiveTrees::startSymbolTree(unsigned symbolCount, unsigned maxMatch) {
@@ -68,12 +69,10 @@ uint16_t AdaptiveTrees::popGroup() {
   return spareGroups_[spareTop_++];
 }
 
-void AdaptiveTrees::pushGroup(uint16_t group) {
-  if (spareTop_ == 0) {
-    damaged_ = true;
-    return;
-  }
+bool AdaptiveTrees::pushGroup(uint16_t group) {
+  TREE_CHECK(spareTop_ != 0);
   spareGroups_[--spareTop_] = group;
+  return true;
 }
 
 // Increases the weight of node p by one, keeping slot order equal to weight order, and
@@ -132,21 +131,19 @@ int AdaptiveTrees::bumpNode(int p) {
   return parentOf_[p];
 }
 
-void AdaptiveTrees::updateSymbol(unsigned s) {
+bool AdaptiveTrees::updateSymbol(unsigned s) {
   if (nodeWeight_[0] == 0x8000) rebuildTree(0, 2 * symbolCount_ - 1);
   ++nodeWeight_[0];  // the root is never passed to bumpNode
   int q = leafOf_[s];
   // A path is never longer than the tree has slots; the bound only stops a broken tree.
   for (int steps = 0; q != 0 && !damaged_; ++steps) {
-    if (steps >= kSlots) {
-      damaged_ = true;
-      return;
-    }
+    TREE_CHECK(steps < kSlots);
     q = bumpNode(q);
   }
+  return !damaged_;
 }
 
-void AdaptiveTrees::updatePosition(unsigned p) {
+bool AdaptiveTrees::updatePosition(unsigned p) {
   if (positionTotal_ == 0x8000) {
     rebuildTree(kPositionRoot, lastPositionNode_ + 1);
     positionTotal_ = nodeWeight_[kPositionRoot];
@@ -154,25 +151,20 @@ void AdaptiveTrees::updatePosition(unsigned p) {
   }
   int q = leafOf_[kFirstPositionLeaf + p];
   for (int steps = 0; q != kPositionRoot && !damaged_; ++steps) {
-    if (steps >= kSlots) {
-      damaged_ = true;
-      return;
-    }
+    TREE_CHECK(steps < kSlots);
     q = bumpNode(q);
   }
   ++positionTotal_;
+  return !damaged_;
 }
 
 // Splits the lightest leaf (the last slot) into an internal node holding the old leaf and a
 // new leaf of weight 0 for position symbol p, then counts one use of p.
-void AdaptiveTrees::addPositionLeaf(unsigned p) {
+bool AdaptiveTrees::addPositionLeaf(unsigned p) {
   const int last = lastPositionNode_;
   const int r = last + 1;
   const int q = r + 1;
-  if (q >= kSlots || childPair_[last] >= 0) {
-    damaged_ = true;
-    return;
-  }
+  TREE_CHECK(q < kSlots && childPair_[last] < 0);
   childPair_[r] = childPair_[last];
   leafOf_[~childPair_[r]] = static_cast<uint16_t>(r);
   childPair_[q] = static_cast<int16_t>(~(kFirstPositionLeaf + static_cast<int>(p)));
@@ -191,17 +183,14 @@ void AdaptiveTrees::addPositionLeaf(unsigned p) {
   groupLeader_[groupOf_[q]] = static_cast<uint16_t>(q);
   leafOf_[kFirstPositionLeaf + p] = static_cast<uint16_t>(q);
   lastPositionNode_ = q;
-  updatePosition(p);
+  return updatePosition(p);
 }
 
 // Halves every leaf weight (rounding up) of the tree in slots first to end - 1 and rebuilds
 // its shape: a new internal node goes after all nodes heavier than it and before those of
 // equal or lower weight.
-void AdaptiveTrees::rebuildTree(int first, int end) {
-  if (first < 0 || end > kSlots || end - first < 1) {
-    damaged_ = true;
-    return;
-  }
+bool AdaptiveTrees::rebuildTree(int first, int end) {
+  TREE_CHECK(first >= 0 && end <= kSlots && end - first >= 1);
   // Leaves move to the front in slot order; every group is released once, at its leader.
   int j = first;
   uint16_t b = 0;
@@ -220,10 +209,7 @@ void AdaptiveTrees::rebuildTree(int first, int end) {
   int l = end - 2;
   while (i >= first) {
     while (i >= l) {
-      if (j < first || i < first) {
-        damaged_ = true;
-        return;
-      }
+      TREE_CHECK(j >= first && i >= first);
       nodeWeight_[i] = nodeWeight_[j];
       childPair_[i] = childPair_[j];
       --i;
@@ -240,10 +226,7 @@ void AdaptiveTrees::rebuildTree(int first, int end) {
       --i;
       --j;
     }
-    if (i < first) {
-      damaged_ = true;
-      return;
-    }
+    TREE_CHECK(i >= first);
     nodeWeight_[i] = static_cast<uint16_t>(f);
     childPair_[i] = static_cast<int16_t>(l + 1);
     --i;
@@ -254,16 +237,10 @@ void AdaptiveTrees::rebuildTree(int first, int end) {
   for (int s = first; s < end; ++s) {
     const int c = childPair_[s];
     if (c < 0) {
-      if (~c >= kLeafEntries) {
-        damaged_ = true;
-        return;
-      }
+      TREE_CHECK(~c < kLeafEntries);
       leafOf_[~c] = static_cast<uint16_t>(s);
     } else {
-      if (c < 1 || c >= kSlots) {
-        damaged_ = true;
-        return;
-      }
+      TREE_CHECK(c >= 1 && c < kSlots);
       parentOf_[c] = parentOf_[c - 1] = static_cast<uint16_t>(s);
     }
     if (nodeWeight_[s] == f) {
@@ -275,6 +252,7 @@ void AdaptiveTrees::rebuildTree(int first, int end) {
       f = nodeWeight_[s];
     }
   }
+  return !damaged_;
 }
 
 int AdaptiveTrees::walk(BitInput& in, int root) {

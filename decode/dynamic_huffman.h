@@ -42,9 +42,10 @@ class AdaptiveTrees {
   bool damaged() const { return damaged_; }
 
   // The tree updates and the slots as the format defines them, for the decoder above and
-  // for tests that check the trees' invariants or encode against them.
-  void updateSymbol(unsigned s);
-  void updatePosition(unsigned p);
+  // for tests that check the trees' invariants or encode against them. False when the trees
+  // turned out damaged.
+  bool updateSymbol(unsigned s);
+  bool updatePosition(unsigned p);
   // Adds the position symbols due once decodedCount bytes were produced.
   void growPositionTree(uint32_t decodedCount);
   uint16_t weight(int slot) const { return nodeWeight_[slot]; }
@@ -57,12 +58,12 @@ class AdaptiveTrees {
 
  private:
   int bumpNode(int p);
-  void addPositionLeaf(unsigned p);
-  void rebuildTree(int first, int end);
+  bool addPositionLeaf(unsigned p);
+  bool rebuildTree(int first, int end);
   // Follows the tree from root's children with one stream bit per level; the leaf's value.
   int walk(BitInput& in, int root);
   uint16_t popGroup();
-  void pushGroup(uint16_t group);
+  bool pushGroup(uint16_t group);
   // One past the highest slot in use of the tree that holds slot p.
   int treeEnd(int p) const { return p < kPositionRoot ? 2 * symbolCount_ - 1 : lastPositionNode_ + 1; }
 

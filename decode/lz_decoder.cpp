@@ -178,27 +178,6 @@ DecodeResult run(unsigned dictionaryBits, PackedInput& input, uint64_t originalS
 
 }  // namespace
 
-unsigned dictionaryBitsOf(int methodNumber) {
-  switch (methodNumber) {
-    case METHOD_LZS:
-      return 11;
-    case METHOD_LH1:
-    case METHOD_LH4:
-    case METHOD_LZ5:
-      return 12;
-    case METHOD_LH2:
-    case METHOD_LH3:
-    case METHOD_LH5:
-      return 13;
-    case METHOD_LH6:
-      return 15;
-    case METHOD_LH7:
-      return 16;
-    default:
-      return 0;
-  }
-}
-
 DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint64_t originalSize, DecodeSink& sink) {
   const unsigned bits = dictionaryBitsOf(methodNumber);
   switch (methodNumber) {
@@ -217,10 +196,7 @@ DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint64_t origina
       return run<LzsCodec>(bits, input, originalSize, sink);
     case METHOD_LZ5:
       return run<Lz5Codec>(bits, input, originalSize, sink);
-    default: {
-      DecodeResult result;
-      result.status = DecodeStatus::damaged;
-      return result;
-    }
+    default:
+      return damagedResult();
   }
 }

@@ -1,6 +1,6 @@
-// Decoding one member of the compressing methods 1 to 9 from packed bytes to output blocks.
-// The frame's file-level entry (decodeCompressed) reaches it through decodeFromSource; tests,
-// fuzz targets and benchmarks call decodeMethod directly on memory.
+// Decoding one member from packed bytes to output blocks. The extraction run reaches it
+// through decodeFromSource with the archive file as the source; tests, fuzz targets and
+// benchmarks call decodeMethod directly on memory.
 #pragma once
 
 #include <cstddef>
@@ -24,15 +24,15 @@ class DecodeSink {
   virtual bool keepGoing(uint64_t /*produced*/) { return true; }
 };
 
-// The window size of a compressing method as a power of two, or 0 for other numbers.
-unsigned dictionaryBitsOf(int methodNumber);
-
 // Decodes originalSize bytes of method methodNumber (1 to 9) from input. status is damaged
 // when the packed data cannot be valid (a code that cannot be decoded, or a match running
 // past the original size) or could not be read in full.
 DecodeResult decodeMethod(int methodNumber, PackedInput& input, uint64_t originalSize, DecodeSink& sink);
 
-// decodeMethod on the packedSize bytes that source delivers, read into memory first (in one
-// piece when memory allows, else through a smaller buffer refilled as decoding goes).
+// One member of any method but the directory entry from the packedSize bytes that source
+// delivers: the stored methods are copied; the others go through decodeMethod, their packed
+// data read into memory first (in one piece when memory allows, else through a smaller
+// buffer refilled as decoding goes). availableMemory is the physical memory free for it, 0
+// when unknown.
 DecodeResult decodeFromSource(int methodNumber, ByteSource& source, uint64_t packedSize, uint64_t originalSize,
-                              DecodeSink& sink);
+                              DecodeSink& sink, uint64_t availableMemory);

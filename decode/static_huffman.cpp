@@ -3,21 +3,11 @@
 #include <algorithm>
 
 #include "decode/match_copy.h"
+#include "decode/method_list.h"
 
-StaticHuffmanCodec::StaticHuffmanCodec(unsigned dictionaryBits) {
-  // The position alphabet covers distances up to the window size; its count field is wide
-  // enough for the alphabet.
-  if (dictionaryBits <= 14) {
-    positionSymbols_ = 14;
-    positionCountBits_ = 4;
-  } else if (dictionaryBits == 15) {
-    positionSymbols_ = 16;
-    positionCountBits_ = 5;
-  } else {
-    positionSymbols_ = 17;
-    positionCountBits_ = 5;
-  }
-}
+StaticHuffmanCodec::StaticHuffmanCodec(unsigned dictionaryBits)
+    : positionSymbols_(staticPositionSymbols(dictionaryBits)),
+      positionCountBits_(staticPositionCountBits(dictionaryBits)) {}
 
 uint8_t* StaticHuffmanCodec::decodeFast(BitInput& in, uint8_t* out, uint8_t* outStop, uint32_t distanceMask,
                                         bool& damaged) {

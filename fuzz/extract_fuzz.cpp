@@ -19,7 +19,6 @@
 #include "core/lzh_header.h"
 #include "core/member_walk.h"
 #include "core/run_observer.h"
-#include "decode/frame.h"
 #include "fuzz/fuzz_file.h"
 
 namespace fs = std::filesystem;
@@ -99,24 +98,18 @@ uint64_t claimedBytes(SfxApp& app) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static FuzzFile scratch;
   static Sandbox sandbox;
-  SfxApp app;
+  EndObserver observer;
+  SfxApp app(observer);
   app.archiveFile = std::make_unique<FileObject>();
   scratch.load(data, size, *app.archiveFile);
 
   if (claimedBytes(app) > kMaxClaimedBytes) return 0;
 
-  EndObserver observer;
-  const ScopedRunObserver watching(observer);
-  g_runFlag = 1;
-  g_totalBytes = 0;
-  g_doneBytes = 0;
-  g_lastPercent = 0;
   const fs::path previous = fs::current_path();
   fs::current_path(sandbox.destination);
   app.destinationFolder.assign(sandbox.destination.u16string().c_str());
   extractionWorker(&app);
   fs::current_path(previous);
-  app.archiveFile->close();
 
   if (observer.ended != 1) {
     std::fprintf(stderr, "the run ended through the observer %d times\n", observer.ended);

@@ -31,13 +31,14 @@ void checkContained(const WideString& path) {
   }
 }
 
-// Parses the header at data[0 .. size) as readHeader would, asking for more until done.
-HeaderParse parseAsRead(const uint8_t* data, size_t size, LzhHeader& header) {
+// Parses the header at data[0 .. size) as readHeader would, asking for more until done; exact
+// holds the bytes it was given last.
+HeaderParse parseAsRead(const uint8_t* data, size_t size, std::vector<uint8_t>& exact, RawHeader& raw) {
   size_t have = 0;
   for (;;) {
-    std::vector<uint8_t> exact(data, data + have);
-    const HeaderParse parse = parseHeader(exact.data(), have, header);
-    if (parse.status != HeaderParse::needMore) return parse;
+    exact.assign(data, data + have);
+    const HeaderParse parse = parseHeader(exact.data(), have, raw);
+    if (parse.status != HeaderStatus::needMore) return parse;
     if (parse.size <= have || parse.size > HEADER_BUFFER_SIZE) std::abort();
     if (parse.size > size) return parse;  // the input ends inside the header
     have = parse.size;
@@ -47,16 +48,20 @@ HeaderParse parseAsRead(const uint8_t* data, size_t size, LzhHeader& header) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> exact;
+  RawHeader raw, rawWhole;
   LzhHeader header, whole;
   size_t position = 0;
   // Each member moves forward by at least its header, so the walk ends; the bound only
   // keeps a single input short.
   for (int members = 0; members < 1000 && position < size; ++members) {
-    const HeaderParse parse = parseAsRead(data + position, size - position, header);
-    const HeaderParse all = parseHeader(data + position, size - position, whole);
-    if (parse.status != HeaderParse::needMore && (all.status != parse.status || all.size != parse.size)) std::abort();
-    if (parse.status != HeaderParse::member) break;
+    const HeaderParse parse = parseAsRead(data + position, size - position, exact, raw);
+    const HeaderParse all = parseHeader(data + position, size - position, rawWhole);
+    if (parse.status != HeaderStatus::needMore && (all.status != parse.status || all.size != parse.size)) std::abort();
+    if (parse.status != HeaderStatus::member) break;
     if (parse.size == 0 || parse.size > size - position) std::abort();
+    completeHeader(exact.data(), raw, header);
+    completeHeader(data + position, rawWhole, whole);
     if (std::memcmp(header.path.c_str(), whole.path.c_str(), (header.path.length() + 1) * 2) != 0) std::abort();
     WideString path(header.path);
     makeSafeMemberPath(path);

@@ -35,6 +35,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else if (settings.complete != 0) {
     std::abort();
   }
-  file.close();
   return 0;
 }

@@ -49,7 +49,6 @@ std::vector<uint8_t> utf16le(const std::u16string& text) {
 }  // namespace
 
 // The archive carries the same CRC-16 that the decoders check: one implementation for both.
-uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc) { return crc16Update(crc, data, size); }
 
 bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& out, std::string& error) {
   // Split "a/b/c" into the folder part "a/b/" and the name "c"; a directory entry carries
@@ -118,7 +117,7 @@ bool encodeMemberHeader(const MemberHeaderFields& fields, std::vector<uint8_t>& 
     return false;
   }
   patchLe16(h, 0, static_cast<uint32_t>(h.size()));
-  const uint16_t headerCrc = lzhCrc16(h.data(), h.size());
+  const uint16_t headerCrc = crc16Update(0, h.data(), h.size());
   patchLe16(h, commonAt + 1, headerCrc);
   out = std::move(h);
   return true;
@@ -193,7 +192,7 @@ bool LzhArchiveWriter::writeMember(const std::u16string& path, bool isDirectory,
 }
 
 bool LzhArchiveWriter::addDirectory(const std::u16string& path, int64_t modificationTime, std::string& error) {
-  return writeMember(path, true, "-lhd-", 0, 0, modificationTime, nullptr, 0, error);
+  return writeMember(path, true, METHODS[METHOD_DIRECTORY].id, 0, 0, modificationTime, nullptr, 0, error);
 }
 
 bool LzhArchiveWriter::addFile(const std::u16string& path, const uint8_t* data, size_t size,
@@ -204,18 +203,15 @@ bool LzhArchiveWriter::addFile(const std::u16string& path, const uint8_t* data, 
             std::to_string(kMaxMemberBytes) + ")";
     return false;
   }
-  const uint16_t crc = lzhCrc16(data, size);
+  const uint16_t crc = crc16Update(0, data, size);
   if (options.method != PackMethod::lh0 && size != 0) {
     std::vector<uint8_t> packed = encodeStaticHuffman(options.method, options.level, data, size);
     if (packed.size() < size) {
-      const char* id = options.method == PackMethod::lh5   ? "-lh5-"
-                       : options.method == PackMethod::lh6 ? "-lh6-"
-                                                           : "-lh7-";
-      return writeMember(path, false, id, static_cast<uint32_t>(size), crc, modificationTime, packed.data(),
+      return writeMember(path, false, methodIdOf(options.method), static_cast<uint32_t>(size), crc, modificationTime, packed.data(),
                          packed.size(), error);
     }
   }
-  return writeMember(path, false, "-lh0-", static_cast<uint32_t>(size), crc, modificationTime, data, size, error);
+  return writeMember(path, false, METHODS[METHOD_LH0].id, static_cast<uint32_t>(size), crc, modificationTime, data, size, error);
 }
 
 bool LzhArchiveWriter::finish(std::string& error) {

@@ -10,11 +10,13 @@
 #include <cstring>
 #include <memory>
 
+#include "decode/crc16.h"
 #include "pack/file_access.h"
 #include "pack/job_pipeline.h"
 #include "pack/lzh_encoder.h"
 #include "pack/pack.h"
 #include "pack/quoted_path.h"
+#include "pack/stdio_file.h"
 #include "pack/threads.h"
 #include "platform/utf8.h"
 
@@ -33,16 +35,6 @@ struct SegmentJob {
   uint16_t crc = 0;            // of the whole member, on its last segment
   lzhpack::PackedBits packed;
 };
-
-const char* methodId(PackMethod method) {
-  switch (method) {
-    case PackMethod::lh5: return "-lh5-";
-    case PackMethod::lh6: return "-lh6-";
-    case PackMethod::lh7: return "-lh7-";
-    case PackMethod::lh0: break;
-  }
-  return "-lh0-";
-}
 
 class FolderWriter {
  public:
@@ -112,7 +104,7 @@ class FolderWriter {
     if (entry.isDirectory || entry.size == 0) {
       return queue(newJob(entry), false, error);
     }
-    std::FILE* in = openForReading(entry.source);
+    const StdioFile in(openForReading(entry.source));
     if (!in) {
       error = "cannot open " + describe(entry.source) + ": " + std::strerror(errno);
       return false;
@@ -129,19 +121,18 @@ class FolderWriter {
       job->input.resize(history.size() + count);
       std::copy(history.begin(), history.end(), job->input.begin());
       uint8_t* segment = job->input.data() + history.size();
-      if (std::fread(segment, 1, count, in) != count) {
+      if (std::fread(segment, 1, count, in.get()) != count) {
         error = "cannot read " + describe(entry.source) + " (it became shorter, or a read failed)";
         ok = false;
         break;
       }
-      crc = lzhCrc16(segment, count, crc);
+      crc = crc16Update(crc, segment, count);
       job->crc = crc;
       const size_t keep = std::min(window_, job->input.size());
       history.assign(job->input.end() - static_cast<std::ptrdiff_t>(keep), job->input.end());
       offset += count;
       ok = queue(std::move(job), options_.method != PackMethod::lh0, error);
     }
-    std::fclose(in);
     return ok;
   }
 
@@ -173,7 +164,7 @@ class FolderWriter {
 
     if (job.first && job.last) {  // the whole member is here
       const bool packs = !stored && job.packed.bytes.size() < rawSize;
-      MemberHeaderFields fields = fieldsOf(entry, packs ? methodId(options_.method) : "-lh0-");
+      MemberHeaderFields fields = fieldsOf(entry, methodIdOf(packs ? options_.method : PackMethod::lh0));
       fields.crc = job.crc;
       fields.packedSize = packs ? job.packed.bytes.size() : rawSize;
       const uint8_t* data = packs ? job.packed.bytes.data() : raw;
@@ -181,7 +172,7 @@ class FolderWriter {
     }
 
     if (job.first) {
-      if (!writer_.beginMember(fieldsOf(entry, methodId(options_.method)), error)) return false;
+      if (!writer_.beginMember(fieldsOf(entry, methodIdOf(options_.method)), error)) return false;
       packedBytes_ = 0;
     }
     if (stored) {
@@ -198,7 +189,7 @@ class FolderWriter {
     if (!job.last) return true;
 
     if (stored || packedBytes_ < entry.size) {
-      MemberHeaderFields fields = fieldsOf(entry, methodId(options_.method));
+      MemberHeaderFields fields = fieldsOf(entry, methodIdOf(options_.method));
       fields.crc = job.crc;
       fields.packedSize = packedBytes_;
       return writer_.finishMember(fields, error);
@@ -208,11 +199,11 @@ class FolderWriter {
 
   // A member that did not shrink is written again, stored, from a second reading of its file.
   bool storeAgain(const FolderEntry& entry, uint16_t crc, std::string& error) {
-    MemberHeaderFields fields = fieldsOf(entry, "-lh0-");
+    MemberHeaderFields fields = fieldsOf(entry, methodIdOf(PackMethod::lh0));
     fields.crc = crc;
     fields.packedSize = entry.size;
     if (!writer_.restartMember(fields, error)) return false;
-    std::FILE* in = openForReading(entry.source);
+    const StdioFile in(openForReading(entry.source));
     if (!in) {
       error = "cannot open " + describe(entry.source) + " again: " + std::strerror(errno);
       return false;
@@ -222,13 +213,12 @@ class FolderWriter {
     bool ok = true;
     for (uint64_t left = entry.size; ok && left > 0;) {
       const size_t count = static_cast<size_t>(std::min<uint64_t>(chunk.size(), left));
-      ok = std::fread(chunk.data(), 1, count, in) == count;
+      ok = std::fread(chunk.data(), 1, count, in.get()) == count;
       if (!ok) break;
-      again = lzhCrc16(chunk.data(), count, again);
+      again = crc16Update(again, chunk.data(), count);
       ok = writer_.writeData(chunk.data(), count, error);
       left -= count;
     }
-    std::fclose(in);
     if (ok && again != crc) {
       error = describe(entry.source) + " changed while it was being packed";
       return false;

@@ -1,6 +1,7 @@
 // The encoder of the static-Huffman LZH methods: LZ77 parsing over the method's window, then
 // blocks whose boundaries are chosen by their coded size.
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "pack/cost_parser.h"
@@ -144,13 +145,15 @@ void writeBlocks(BitWriter& out, const std::vector<uint32_t>& tokens, const Meth
 }  // namespace
 
 MethodShape methodShape(PackMethod method) {
-  switch (method) {
-    case PackMethod::lh5: return {"-lh5-", 13, 14, 4};
-    case PackMethod::lh6: return {"-lh6-", 15, 16, 5};
-    case PackMethod::lh7: return {"-lh7-", 16, 17, 5};
-    case PackMethod::lh0: break;
+  const LzhMethod& entry = METHODS[methodNumberOf(method)];
+  MethodShape shape{};
+  std::memcpy(shape.id, entry.id, sizeof shape.id);
+  shape.dictionaryBits = entry.dictionaryBits;
+  if (method != PackMethod::lh0) {
+    shape.positionSymbols = static_cast<int>(staticPositionSymbols(entry.dictionaryBits));
+    shape.positionCountBits = static_cast<int>(staticPositionCountBits(entry.dictionaryBits));
   }
-  return {"-lh0-", 0, 0, 0};
+  return shape;
 }
 
 void encodeSegment(const MethodShape& shape, PackLevel level, const uint8_t* data, size_t history, size_t size,

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "decode/method_list.h"
+
 // What `zsfx make` puts into the settings block. Strings are UTF-16, at most 255 units each.
 struct SettingsBlockSpec {
   bool present = true;  // false writes the 1-byte block with marker 0
@@ -27,6 +29,19 @@ struct SettingsBlockSpec {
 bool encodeSettingsBlock(const SettingsBlockSpec& settings, std::vector<uint8_t>& out, std::string& error);
 
 enum class PackMethod { lh0, lh5, lh6, lh7 };
+
+// The number of a packing method in the method list that the decoders read (METHODS), where
+// its identifier and window size are kept.
+constexpr int methodNumberOf(PackMethod method) {
+  switch (method) {
+    case PackMethod::lh5: return METHOD_LH5;
+    case PackMethod::lh6: return METHOD_LH6;
+    case PackMethod::lh7: return METHOD_LH7;
+    case PackMethod::lh0: break;
+  }
+  return METHOD_LH0;
+}
+inline const char* methodIdOf(PackMethod method) { return METHODS[methodNumberOf(method)].id; }
 enum class PackLevel { fast, normal, best };
 
 struct PackOptions {
@@ -82,9 +97,6 @@ inline std::vector<uint8_t> encodeStaticHuffman(PackMethod method, PackLevel lev
                                                 const std::vector<uint8_t>& data) {
   return encodeStaticHuffman(method, level, data.data(), data.size());
 }
-
-// CRC-16/ARC as the archive headers carry it (reflected 0xA001, initial 0).
-uint16_t lzhCrc16(const uint8_t* data, size_t size, uint16_t crc = 0);
 
 struct MemberHeaderFields;
 

@@ -69,3 +69,23 @@ class ScopedSelectObject {
   HDC dc_;
   HGDIOBJ previous_;
 };
+
+// A kernel handle (a thread, a file), closed with CloseHandle. Null and INVALID_HANDLE_VALUE
+// both hold nothing.
+class ScopedHandle {
+ public:
+  ScopedHandle() = default;
+  explicit ScopedHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+  ~ScopedHandle() { reset(); }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  void reset(HANDLE handle = nullptr) {
+    if (handle_) CloseHandle(handle_);
+    handle_ = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+  }
+  HANDLE get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
+
+ private:
+  HANDLE handle_ = nullptr;
+};

@@ -38,11 +38,11 @@ bool specialFolderPath(HWND owner, int csidl, wchar_t (&path)[MAX_PATH]) {
   return converted && path[0];
 }
 
-bool saveShortcut(SfxApp& app, int csidl, IShellLinkW* link, IPersistFile* file) {
+bool saveShortcut(SfxApp& app, HWND owner, int csidl, IShellLinkW* link, IPersistFile* file) {
   // Without its folder the shortcut's path would begin with "\": a ".lnk" at the root of
   // the current drive. Such a shortcut is not made.
   wchar_t linkPath[MAX_PATH];
-  if (!specialFolderPath(static_cast<HWND>(app.mainWindow), csidl, linkPath)) return false;
+  if (!specialFolderPath(owner, csidl, linkPath)) return false;
 
   const SfxSettings& settings = app.settings;
   wchar_t name[MAX_PATH];
@@ -68,7 +68,7 @@ bool saveShortcut(SfxApp& app, int csidl, IShellLinkW* link, IPersistFile* file)
 
 }  // namespace
 
-bool makeShortcut(SfxApp& app, int csidl) {
+bool makeShortcut(SfxApp& app, HWND owner, int csidl) {
   // Each shortcut has its own single-threaded apartment; the link and its file interface are
   // released before it ends.
   ScopedComInit com;
@@ -79,25 +79,25 @@ bool makeShortcut(SfxApp& app, int csidl) {
   }
   ScopedComPtr<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return false;
-  return saveShortcut(app, csidl, link.get(), file.get());
+  return saveShortcut(app, owner, csidl, link.get(), file.get());
 }
 
-bool makeShortcuts(SfxApp& app) {
+bool makeShortcuts(SfxApp& app, HWND owner) {
   // A failed shortcut does not stop the next one.
   const SfxSettings& settings = app.settings;
   bool made = true;
-  if (settings.startMenuOption & OPTION_ON) made &= makeShortcut(app, CSIDL_COMMON_PROGRAMS);
-  if (settings.desktopOption & OPTION_ON) made &= makeShortcut(app, CSIDL_COMMON_DESKTOPDIRECTORY);
-  if (settings.sendToOption & OPTION_ON) made &= makeShortcut(app, CSIDL_SENDTO);
+  if (settings.startMenuOption & OPTION_ON) made &= makeShortcut(app, owner, CSIDL_COMMON_PROGRAMS);
+  if (settings.desktopOption & OPTION_ON) made &= makeShortcut(app, owner, CSIDL_COMMON_DESKTOPDIRECTORY);
+  if (settings.sendToOption & OPTION_ON) made &= makeShortcut(app, owner, CSIDL_SENDTO);
   return made;
 }
 
-bool runProgram(SfxApp& app) {
+bool runProgram(SfxApp& app, HWND owner) {
   // The started program inherits the current directory: the destination folder.
   wchar_t path[MAX_PATH] = {};
   copyText(path, asWide(app.destinationFolder.c_str()), MAX_PATH);
   if (!appendToPath(path, L"\\") || !appendToPath(path, asWide(app.settings.programToRun.c_str()))) return false;
   // ShellExecuteW reports success with a value above 32.
-  const auto result = ShellExecuteW(static_cast<HWND>(app.mainWindow), nullptr, path, nullptr, nullptr, SW_SHOWNORMAL);
+  const auto result = ShellExecuteW(owner, nullptr, path, nullptr, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32;
 }

@@ -13,7 +13,6 @@
 #include "core/app.h"
 #include "core/extract.h"
 #include "core/run_observer.h"
-#include "decode/frame.h"
 #include "support/lzh_test_archive.h"
 
 namespace fs = std::filesystem;
@@ -29,19 +28,15 @@ struct RecordingObserver : RunObserver {
   std::vector<uint32_t> systemErrors;
   int ended = 0;
   bool endedAborted = false;
-  // Clears g_runFlag when this member is announced (simulates the abort button).
+  // The run to abort when this member is announced (as the abort button does).
+  ExtractionRun* run = nullptr;
   std::u16string abortAt;
-  // Clears g_runFlag at the first progress report.
-  bool abortOnProgress = false;
 
   void memberAnnounced(const char16_t* storedPath) override {
     announced.emplace_back(storedPath);
-    if (!abortAt.empty() && abortAt == storedPath) g_runFlag = 0;
+    if (!abortAt.empty() && abortAt == storedPath) run->abort();
   }
-  void progressPercent(uint32_t percent) override {
-    percents.push_back(percent);
-    if (abortOnProgress) g_runFlag = 0;
-  }
+  void progressPercent(uint32_t percent) override { percents.push_back(percent); }
   void showMessage(const char16_t* text, MessageKind kind) override {
     messages.emplace_back(text);
     kinds.push_back(kind);
@@ -53,14 +48,13 @@ struct RecordingObserver : RunObserver {
   }
 };
 
-class ExtractionRun : public ::testing::Test {
+class Extraction : public ::testing::Test {
  protected:
   void SetUp() override {
-    g_runFlag = 1;
     destination = scratch.path() / "out";
     fs::create_directory(destination);
+    observer.run = &app.run;
   }
-  void TearDown() override { g_runFlag = 1; }
 
   // Writes settings block + archive to a file, opens it as the archive of app, makes the
   // destination the current directory and runs the worker.
@@ -90,9 +84,8 @@ class ExtractionRun : public ::testing::Test {
 
   ScratchFolder scratch;
   fs::path destination;
-  SfxApp app;
   RecordingObserver observer;
-  ScopedRunObserver registration{observer};
+  SfxApp app{observer};
 };
 
 std::vector<std::string> filesUnder(const fs::path& root) {
@@ -106,7 +99,7 @@ std::vector<std::string> filesUnder(const fs::path& root) {
 
 }  // namespace
 
-TEST_F(ExtractionRun, StoredMembersLandWithTheirBytesAndTimes) {
+TEST_F(Extraction, StoredMembersLandWithTheirBytesAndTimes) {
   const Bytes small = bytesOf("hello");
   const Bytes big = patternBytes(5000);  // three chunks: 2048 + 2048 + 904
   Member second = stored("big.bin", big);
@@ -131,7 +124,7 @@ TEST_F(ExtractionRun, StoredMembersLandWithTheirBytesAndTimes) {
   EXPECT_FALSE(app.currentOutputPath.hasText());
 }
 
-TEST_F(ExtractionRun, EmptyArchiveEndsAtOnce) {
+TEST_F(Extraction, EmptyArchiveEndsAtOnce) {
   run(Bytes{0});
   EXPECT_TRUE(observer.announced.empty());
   EXPECT_TRUE(observer.percents.empty());
@@ -140,18 +133,18 @@ TEST_F(ExtractionRun, EmptyArchiveEndsAtOnce) {
   EXPECT_TRUE(filesUnder(destination).empty());
 }
 
-TEST_F(ExtractionRun, UnknownMethodIsSkippedAndCounted) {
+TEST_F(Extraction, UnknownMethodIsSkippedAndCounted) {
   Member odd = stored("skip.me", patternBytes(3000));
   odd.method = "-pm2-";
   run(encodeArchive({odd, stored("after.txt", bytesOf("after"))}));
   EXPECT_EQ(filesUnder(destination), (std::vector<std::string>{"after.txt"}));
   EXPECT_EQ(observer.announced.size(), 2u);
   EXPECT_TRUE(observer.messages.empty());
-  EXPECT_EQ(g_doneBytes, 3005u);
+  EXPECT_EQ(app.run.doneBytes(), 3005u);
   EXPECT_EQ(app.errorFlag, 0);
 }
 
-TEST_F(ExtractionRun, UnixLinkEntriesAreSkippedAndLaterMembersStayInside) {
+TEST_F(Extraction, UnixLinkEntriesAreSkippedAndLaterMembersStayInside) {
   // LHa for Unix stores links as directory entries "name|target". None is made, whatever the
   // target; a file member under a link's name is an ordinary path inside the destination.
   auto link = [&](const std::string& stored) {
@@ -175,7 +168,7 @@ TEST_F(ExtractionRun, UnixLinkEntriesAreSkippedAndLaterMembersStayInside) {
   EXPECT_EQ(app.errorFlag, 0);
 }
 
-TEST_F(ExtractionRun, DirectoryEntriesCreateFoldersWithoutDecoding) {
+TEST_F(Extraction, DirectoryEntriesCreateFoldersWithoutDecoding) {
   Member dir;
   dir.method = "-lhd-";
   dir.ext = {directoryExt("tree\xFFleaf\xFF")};
@@ -187,7 +180,7 @@ TEST_F(ExtractionRun, DirectoryEntriesCreateFoldersWithoutDecoding) {
   EXPECT_TRUE(observer.messages.empty());
 }
 
-TEST_F(ExtractionRun, FoldersOfAMemberAreCreatedWithoutADirectoryEntry) {
+TEST_F(Extraction, FoldersOfAMemberAreCreatedWithoutADirectoryEntry) {
   Member deep = stored("x.bin", bytesOf("deep"));
   deep.ext = {directoryExt("deep/er/")};
   Member dosStyle = stored("sub\\dir\\f.txt", bytesOf("dos"), 0);
@@ -197,7 +190,7 @@ TEST_F(ExtractionRun, FoldersOfAMemberAreCreatedWithoutADirectoryEntry) {
   EXPECT_EQ(app.errorFlag, 0);
 }
 
-TEST_F(ExtractionRun, CrcMismatchStopsTheRunAndKeepsTheFile) {
+TEST_F(Extraction, CrcMismatchStopsTheRunAndKeepsTheFile) {
   Member bad = stored("corrupt.txt", bytesOf("payload"));
   bad.crc = 0x1234;
   run(encodeArchive({stored("first.txt", bytesOf("one")), bad, stored("never.txt", bytesOf("no"))}));
@@ -210,7 +203,7 @@ TEST_F(ExtractionRun, CrcMismatchStopsTheRunAndKeepsTheFile) {
   EXPECT_FALSE(observer.endedAborted);
 }
 
-TEST_F(ExtractionRun, MemberWithoutCrcIsNotCompared) {
+TEST_F(Extraction, MemberWithoutCrcIsNotCompared) {
   Member plain = stored("nocrc.txt", bytesOf("unchecked"), 0);
   plain.withCrc = false;
   plain.rawTime = (20u << 25) | (3u << 21) | (1u << 16);  // 2000-03-01 00:00:00
@@ -219,7 +212,7 @@ TEST_F(ExtractionRun, MemberWithoutCrcIsNotCompared) {
   EXPECT_EQ(app.errorFlag, 0);
 }
 
-TEST_F(ExtractionRun, TruncatedMemberFailsAsDamaged) {
+TEST_F(Extraction, TruncatedMemberFailsAsDamaged) {
   Member cut = stored("cut.bin", patternBytes(4000));
   cut.withCrc = false;
   Bytes archive = encodeArchive({cut}, false);
@@ -230,7 +223,7 @@ TEST_F(ExtractionRun, TruncatedMemberFailsAsDamaged) {
   EXPECT_EQ(app.errorFlag, 1);
 }
 
-TEST_F(ExtractionRun, TruncatedHeaderlessLevel0MemberFailsToo) {
+TEST_F(Extraction, TruncatedHeaderlessLevel0MemberFailsToo) {
   // Level 0 without CRC: only the short read can tell that the member is damaged.
   Member cut = stored("cut0.bin", patternBytes(100), 0);
   cut.withCrc = false;
@@ -241,7 +234,7 @@ TEST_F(ExtractionRun, TruncatedHeaderlessLevel0MemberFailsToo) {
   ASSERT_EQ(observer.messages.size(), 1u);
 }
 
-TEST_F(ExtractionRun, AbortDeletesThePartialFileAndKeepsCompletedOnes) {
+TEST_F(Extraction, AbortDeletesThePartialFileAndKeepsCompletedOnes) {
   observer.abortAt = u"second.bin";
   run(encodeArchive({stored("first.txt", bytesOf("done")), stored("second.bin", patternBytes(10000)),
                      stored("third.txt", bytesOf("never"))}));
@@ -252,7 +245,7 @@ TEST_F(ExtractionRun, AbortDeletesThePartialFileAndKeepsCompletedOnes) {
   EXPECT_TRUE(observer.messages.empty());
 }
 
-TEST_F(ExtractionRun, AbortAfterTheLastFileLeavesNoPathToDelete) {
+TEST_F(Extraction, AbortAfterTheLastFileLeavesNoPathToDelete) {
   // The abort comes while only a directory entry remains: the completed file must not be
   // named as the partial one, and the folder is still created.
   Member dir;
@@ -265,7 +258,7 @@ TEST_F(ExtractionRun, AbortAfterTheLastFileLeavesNoPathToDelete) {
   EXPECT_FALSE(app.currentOutputPath.hasText());
 }
 
-TEST_F(ExtractionRun, HostilePathsStayInsideTheDestination) {
+TEST_F(Extraction, HostilePathsStayInsideTheDestination) {
   std::vector<Member> members;
   const char* names[] = {"../../e1.txt", "/abs/e2.txt", "C:/e3.txt", "C:\\e4.txt", "..\\..\\e5.txt",
                          "a/../../e6.txt", "\\\\server\\share\\e7.txt", "C://e8.txt", "sub\\..\\..\\e9.txt",
@@ -283,7 +276,7 @@ TEST_F(ExtractionRun, HostilePathsStayInsideTheDestination) {
   EXPECT_TRUE(fs::exists(destination / "_aux.txt"));
 }
 
-TEST_F(ExtractionRun, RejectedHeaderFailsTheRunWithItsMessage) {
+TEST_F(Extraction, RejectedHeaderFailsTheRunWithItsMessage) {
   Member r23 = stored("r23.txt", bytesOf("x"), 0);
   Bytes archive = encodeArchive({stored("ok.txt", bytesOf("fine")), r23});
   // Second header: make R = 23 by growing L by one (the name length stays).
@@ -297,7 +290,7 @@ TEST_F(ExtractionRun, RejectedHeaderFailsTheRunWithItsMessage) {
   EXPECT_EQ(app.errorFlag, 1);
 }
 
-TEST_F(ExtractionRun, FileMemberOverAFolderWarnsThenFails) {
+TEST_F(Extraction, FileMemberOverAFolderWarnsThenFails) {
   fs::create_directory(destination / "clash");
   run(encodeArchive({stored("clash", bytesOf("x"))}));
   ASSERT_EQ(observer.messages.size(), 1u);
@@ -306,7 +299,7 @@ TEST_F(ExtractionRun, FileMemberOverAFolderWarnsThenFails) {
   EXPECT_EQ(app.errorFlag, 1);
 }
 
-TEST_F(ExtractionRun, ExistingFolderForADirectoryEntryIsAccepted) {
+TEST_F(Extraction, ExistingFolderForADirectoryEntryIsAccepted) {
   fs::create_directory(destination / "there");
   Member dir;
   dir.method = "-lhd-";
@@ -317,13 +310,13 @@ TEST_F(ExtractionRun, ExistingFolderForADirectoryEntryIsAccepted) {
   EXPECT_EQ(app.errorFlag, 0);
 }
 
-TEST_F(ExtractionRun, ExistingFileIsReplaced) {
+TEST_F(Extraction, ExistingFileIsReplaced) {
   writeFileBytes(destination / "old.txt", patternBytes(9000));
   run(encodeArchive({stored("old.txt", bytesOf("new"))}));
   EXPECT_EQ(readFileBytes(destination / "old.txt"), bytesOf("new"));
 }
 
-TEST_F(ExtractionRun, UncreatableOutputFailsWithTheSystemError) {
+TEST_F(Extraction, UncreatableOutputFailsWithTheSystemError) {
   // A file where the member needs a folder: the folder chain accepts the existing name, and
   // creating the file inside it fails.
   writeFileBytes(destination / "blocker", bytesOf("file"));
@@ -333,7 +326,7 @@ TEST_F(ExtractionRun, UncreatableOutputFailsWithTheSystemError) {
   EXPECT_FALSE(fs::exists(destination / "later.txt"));
 }
 
-TEST_F(ExtractionRun, DamagedCompressedMemberFailsClearly) {
+TEST_F(Extraction, DamagedCompressedMemberFailsClearly) {
   // Bytes that are no -lh5- stream: the member fails and names its file.
   Member packed = stored("packed.bin", patternBytes(100));
   packed.method = "-lh5-";
@@ -343,7 +336,7 @@ TEST_F(ExtractionRun, DamagedCompressedMemberFailsClearly) {
   EXPECT_EQ(app.errorFlag, 1);
 }
 
-TEST_F(ExtractionRun, PackedSizeAbove2GiBSkipsForward) {
+TEST_F(Extraction, PackedSizeAbove2GiBSkipsForward) {
   // An unknown-method member claiming 2^31 + 10 packed bytes: the next header is searched
   // far ahead (past the end of the file), so the run ends there and never re-reads the start.
   Member huge = stored("huge.bin", {});
@@ -359,7 +352,7 @@ TEST_F(ExtractionRun, PackedSizeAbove2GiBSkipsForward) {
   EXPECT_EQ(app.errorFlag, 0);
 }
 
-TEST_F(ExtractionRun, PathTooLongForTheSystemFailsItsMember) {
+TEST_F(Extraction, PathTooLongForTheSystemFailsItsMember) {
   // A name of 300 units: too long for a Linux folder entry, so the member fails with the
   // system's "file name too long" instead of being cut to another name.
   Member longName = stored("", bytesOf("x"));
@@ -370,7 +363,7 @@ TEST_F(ExtractionRun, PathTooLongForTheSystemFailsItsMember) {
   EXPECT_TRUE(filesUnder(destination).empty());
 }
 
-TEST_F(ExtractionRun, CorruptedTextShowsTheWholePath) {
+TEST_F(Extraction, CorruptedTextShowsTheWholePath) {
   const WideString longPath(std::u16string(400, u'p').c_str());
   const WideString text = corruptedFileText(longPath);
   EXPECT_EQ(std::u16string(text.c_str()), u"ファイル " + std::u16string(400, u'p') + u" が壊れています。");

@@ -1,7 +1,7 @@
 // CRC-16/ARC: the eight-byte table and carry-less-multiply paths against a
 // bit-at-a-time reference, for every length around the 16-byte steps and any running value.
-// Nothing here calls buildCrcTable: the tables must be ready when the program starts, as the
-// stub's worker and the archive writer use the CRC without asking for them first.
+// Nothing here prepares the tables: they must be ready when the program starts, as the stub's
+// worker and the archive writer use the CRC without asking for them first.
 #include <gtest/gtest.h>
 
 #include <random>

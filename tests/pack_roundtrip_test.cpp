@@ -10,7 +10,8 @@
 #include <random>
 #include <string>
 
-#include "decode/frame_internal.h"
+#include "core/extraction_run.h"
+#include "core/member_decoder.h"
 #include "pack/pack.h"
 #include "support/hashes.h"
 #include "support/member_locator.h"
@@ -23,7 +24,6 @@ namespace {
 const PackMethod kMethods[] = {PackMethod::lh5, PackMethod::lh6, PackMethod::lh7};
 const PackLevel kLevels[] = {PackLevel::fast, PackLevel::normal, PackLevel::best};
 const char* const kMethodNames[] = {"lh0", "lh5", "lh6", "lh7"};
-int methodNumber(PackMethod m) { return m == PackMethod::lh5 ? 5 : m == PackMethod::lh6 ? 6 : 7; }
 int windowBits(PackMethod m) { return m == PackMethod::lh5 ? 13 : m == PackMethod::lh6 ? 15 : 16; }
 
 void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
@@ -41,13 +41,12 @@ class DecoderRoundTrip : public testing::Test {
   void SetUp() override {
     dir_ = makeTempDir("packrt");
     ASSERT_FALSE(dir_.empty());
-    buildCrcTable();
   }
   void TearDown() override { fs::remove_all(dir_); }
 
   // Packs input and decodes it with the decoder frame; the bytes and the CRC must match.
   void verify(const std::vector<uint8_t>& input, PackMethod method, PackLevel level, const std::string& what) {
-    SCOPED_TRACE(what + " " + kMethodNames[methodNumber(method) - 4] + " level " + std::to_string(int(level)));
+    SCOPED_TRACE(what + " " + kMethodNames[methodNumberOf(method) - 4] + " level " + std::to_string(int(level)));
     const std::vector<uint8_t> packed = encodeStaticHuffman(method, level, input);
     const fs::path packedPath = fs::path(dir_) / "member.bin";
     const fs::path outPath = fs::path(dir_) / "member.out";
@@ -58,12 +57,9 @@ class DecoderRoundTrip : public testing::Test {
     out.open(outPath.u16string().c_str(), platform::GENERIC_WRITE_ACCESS, 0, platform::DISPOSITION_CREATE_ALWAYS,
              platform::ATTRIBUTE_NORMAL);
     ASSERT_TRUE(in.isOpen() && out.isOpen());
-    CompressedMemberJob job{&in, &out, static_cast<uint32_t>(input.size()), static_cast<uint32_t>(packed.size()),
-                            methodNumber(method)};
-    g_runFlag = 1;
-    const DecodeResult result = decodeCompressed(job);
-    in.close();
-    out.close();
+    ExtractionRun run;
+    const DecodeResult result = decodeMember(run, in, out, input.size(), packed.size(), methodNumberOf(method));
+    out.close();  // written out before it is read back
     ASSERT_EQ(result.status, DecodeStatus::ok);
     EXPECT_EQ(result.crc, crc16ArcBitwise(input.data(), input.size()));
     const std::vector<uint8_t> back = readBytes(outPath);

@@ -5,18 +5,19 @@
 #include <cstdint>
 
 #include "core/app.h"
-#include "core/output_paths.h"
 #include "platform/win32_scoped.h"
 #include "platform/win32_text.h"
+#include "ui/destination_folder.h"
 #include "ui/resource_ids.h"
-#include "ui/user_output.h"
 
 namespace {
 
-// The dialog's process-wide state: the application it was opened for and the buffer that
-// the edit box's text passes through.
-SfxApp* g_dialogApp = nullptr;
-wchar_t g_folderText[MAX_PATH];
+// The dialog's state, bound to the dialog at WM_INITDIALOG.
+struct DestinationDialog {
+  SfxApp& app;
+  UserOutput& output;
+  HWND owner;  // the progress window, which also owns the dialog's message boxes
+};
 
 // Each check box and the option byte of the settings it shows.
 struct OptionBox {
@@ -29,14 +30,14 @@ constexpr OptionBox kOptionBoxes[] = {
     {IDC_SENDTO, &SfxSettings::sendToOption},
 };
 
-void onInitDialog(HWND dialog, SfxApp* app) {
-  g_dialogApp = app;
-  const SfxSettings& settings = app->settings;
+void onInitDialog(HWND dialog, const SfxApp& app) {
+  const SfxSettings& settings = app.settings;
   SetWindowTextW(dialog, asWide(settings.title.c_str()));
-  g_folderText[0] = 0;
-  // The settings' folder, or the one given with /D=.
-  copyText(g_folderText, asWide(app->destinationFolder.c_str()), MAX_PATH);
-  SetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText);
+  // The settings' folder, or the one given with /D=, as far as it fits the buffer the OK
+  // button reads back.
+  wchar_t folder[MAX_PATH];
+  copyText(folder, asWide(app.destinationFolder.c_str()), MAX_PATH);
+  SetDlgItemTextW(dialog, IDC_DEST_EDIT, folder);
   for (const OptionBox& box : kOptionBoxes) {
     const uint8_t option = settings.*box.option;
     if (option & OPTION_ON) CheckDlgButton(dialog, box.controlId, BST_CHECKED);
@@ -44,13 +45,13 @@ void onInitDialog(HWND dialog, SfxApp* app) {
   }
 }
 
-void onOk(HWND dialog) {
-  SfxApp& app = *g_dialogApp;
-  g_folderText[0] = 0;
-  GetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText, MAX_PATH);
-  app.destinationFolder.assign(asUtf16(g_folderText));
+void onOk(HWND dialog, DestinationDialog& state) {
+  SfxApp& app = state.app;
+  wchar_t folder[MAX_PATH] = {};
+  GetDlgItemTextW(dialog, IDC_DEST_EDIT, folder, MAX_PATH);
+  app.destinationFolder.assign(asUtf16(folder));
   resolveFolder(app.destinationFolder);
-  if (!ensureDestination(app, asWide(app.destinationFolder.c_str()))) {
+  if (!ensureDestination(state.owner, state.output, asWide(app.destinationFolder.c_str()))) {
     EndDialog(dialog, 1);  // the program ends; there is no second try
     return;
   }
@@ -79,63 +80,40 @@ void onBrowse(HWND dialog) {
   info.lpszTitle = L"解凍先フォルダの指定";
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   if (LPITEMIDLIST items = SHBrowseForFolderW(&info)) {
-    if (SHGetPathFromIDListW(items, g_folderText)) SetDlgItemTextW(dialog, IDC_DEST_EDIT, g_folderText);
+    wchar_t folder[MAX_PATH];
+    if (SHGetPathFromIDListW(items, folder)) SetDlgItemTextW(dialog, IDC_DEST_EDIT, folder);
     ILFree(items);  // the shell allocator's Free, as the engine frees its item lists too
   }
 }
 
+INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    onInitDialog(dialog, reinterpret_cast<DestinationDialog*>(lParam)->app);
+    return TRUE;  // the system sets the focus
+  }
+  auto* state = reinterpret_cast<DestinationDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (message != WM_COMMAND || !state) return FALSE;
+  // The whole wParam is compared: only plain clicks (notification code 0) act, never the
+  // edit box's notifications.
+  switch (wParam) {
+    case IDOK:
+      onOk(dialog, *state);
+      break;
+    case IDCANCEL:
+      EndDialog(dialog, 2);
+      break;
+    case IDC_BROWSE:
+      onBrowse(dialog);
+      break;
+  }
+  return TRUE;
+}
+
 }  // namespace
 
-INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_INITDIALOG:
-      onInitDialog(dialog, reinterpret_cast<SfxApp*>(lParam));
-      return TRUE;  // the system sets the focus
-    case WM_COMMAND:
-      // The whole wParam is compared: only plain clicks (notification code 0) act, never
-      // the edit box's notifications.
-      switch (wParam) {
-        case IDOK:
-          onOk(dialog);
-          break;
-        case IDCANCEL:
-          EndDialog(dialog, 2);
-          break;
-        case IDC_BROWSE:
-          onBrowse(dialog);
-          break;
-      }
-      return TRUE;
-  }
-  return FALSE;
-}
-
-// The destination is made a full path once, on OK (or at the start with /S or /D=), against
-// the directory the program started in. Otherwise the second ensureDestination of the run
-// would resolve a relative folder again against the folder the first call made current, and
-// extract one level too deep. A full path does not change its folder here; one that does not
-// fit the buffer stays as it is, and ensureDestination refuses it. An empty text stays empty.
-void resolveFolder(WideString& folder) {
-  const wchar_t* path = asWide(folder.c_str());
-  if (path[0] == 0) return;
-  wchar_t full[MAX_PATH];
-  const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
-  if (length > 0 && length < MAX_PATH) folder.assign(asUtf16(full));
-}
-
-bool ensureDestination(SfxApp& app, const wchar_t* folder) {
-  if (SetCurrentDirectoryW(folder)) return true;  // an existing folder is used as it is
-  wchar_t chain[MAX_PATH];
-  // The folder with a trailing backslash must fit the buffer; a longer text cannot name a
-  // folder that SetCurrentDirectoryW accepts anyway.
-  bool ok = textLength(folder) < MAX_PATH - 1;
-  if (ok) {
-    copyText(chain, folder, MAX_PATH);
-    appendBackslash(chain);
-    // A folder that was created but cannot be entered is a failure too: the worker writes
-    // into the current directory, which would still be the previous one.
-    ok = createFolderChain(asUtf16(chain)) && SetCurrentDirectoryW(folder);
-  }
-  if (!ok) tellUser(static_cast<HWND>(app.mainWindow), L"フォルダを作成できません", nullptr, MB_OK | MB_ICONEXCLAMATION);
-  return ok;
+INT_PTR runDestinationDialog(HINSTANCE instance, HWND owner, SfxApp& app, UserOutput& output) {
+  DestinationDialog state{app, output, owner};
+  return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_DESTINATION), owner, destinationDialogProc,
+                         reinterpret_cast<LPARAM>(&state));
 }

@@ -1,22 +1,14 @@
-// The destination dialog (template IDD_DESTINATION) and the step that makes the destination
-// folder exist and current.
+// The destination dialog (template IDD_DESTINATION): the destination folder, typed or
+// browsed, and the three shortcut options.
 #pragma once
 
 #include <windows.h>
 
-#include "core/wide_string.h"
-
 struct SfxApp;
+class UserOutput;
 
-// Run with DialogBoxParamW and the SfxApp as parameter; shows the application's destination
-// folder. Ends with 0 when the user confirmed and the destination exists and is the current
-// directory, with 1 when it could not be created, and with 2 when the user cancelled (the
-// exit codes of ui/exit_codes.h).
-INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// A relative folder made absolute against the current directory, as the dialog's OK does.
-void resolveFolder(WideString& folder);
-
-// Creates the folder with its missing parents if need be and makes it the process's current
-// directory. On failure shows "フォルダを作成できません" and returns false.
-bool ensureDestination(SfxApp& app, const wchar_t* folder);
+// Shows the dialog, owned by owner, over the application's destination folder and settings.
+// 0 when the user confirmed and the destination exists and is the current directory (the
+// choices are then in app), 1 when it could not be created, 2 when the user cancelled (the
+// exit codes of ui/exit_codes.h), -1 when the dialog could not be shown.
+INT_PTR runDestinationDialog(HINSTANCE instance, HWND owner, SfxApp& app, UserOutput& output);

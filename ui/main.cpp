@@ -25,15 +25,19 @@ constexpr wchar_t kSwitchesText[] =
 // commandLine holds the arguments only (the entry point has skipped the program's name).
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   const StubSwitches switches = parseStubSwitches(asUtf16(commandLine));
-  SfxApp app;
-  WindowRunObserver observer(app);
-  g_runObserver = &observer;
-  if (!beginUserOutput(switches)) return exit_code::failed;
+  // The run's objects, made once and passed down: the output of every message, the window
+  // (bound to its Win32 window when that is created), the observer that turns the engine's
+  // notifications into the window's messages, and the application.
+  UserOutput output;
+  ProgressWindow window(instance, switches, output);
+  WindowRunObserver observer(window, output);
+  SfxApp app(observer);
+  if (!output.begin(switches, observer)) return exit_code::failed;
   if (switches.help || switches.unknown) {
-    tellUser(nullptr, kSwitchesText, L"Zolt SFX", MB_OK | MB_ICONINFORMATION);
+    output.tell(nullptr, kSwitchesText, L"Zolt SFX", MB_OK | MB_ICONINFORMATION);
     return switches.unknown ? exit_code::badCommandLine : exit_code::ok;
   }
-  if (!startApplication(app, instance, switches)) return exit_code::failed;  // no window was shown
+  if (!window.start(app)) return exit_code::failed;  // no window was shown
 
   MSG message;
   int result;

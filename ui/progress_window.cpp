@@ -7,131 +7,136 @@
 #include "core/app.h"
 #include "core/extract.h"
 #include "core/stub_switches.h"
-#include "decode/frame.h"
-#include "platform/win32_scoped.h"
 #include "platform/win32_text.h"
 #include "shell/shortcuts.h"
 #include "ui/destination_dialog.h"
-#include "ui/exit_codes.h"
+#include "ui/destination_folder.h"
 #include "ui/resource_ids.h"
 #include "ui/window_messages.h"
-#include "ui/window_observer.h"
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"ZOLTSFXCLASS";
-
-// The window's process-wide state.
-struct ProgressWindowState {
-  HINSTANCE instance = nullptr;
-  bool classRegistered = false;
-  SfxApp* app = nullptr;
-  const StubSwitches* switches = nullptr;
-  // The extraction thread while it runs; joined when its end message arrives, so that
-  // nothing it uses is released under it.
-  HANDLE worker = nullptr;
-  // The window was closed while the worker ran: the run is being stopped, and the window
-  // goes away as soon as the worker has ended.
-  bool closing = false;
-  // The process's exit code, posted with the quit message. Every way to the end sets it,
-  // except closing the window, which is what it starts as.
-  int exitCode = exit_code::cancelled;
-};
-ProgressWindowState g_window;
-
-LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Once per process: common controls, the payload, the window class.
-bool runStartupSteps(SfxApp& app, HINSTANCE instance) {
-  g_window.instance = instance;
-  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
-  if (!InitCommonControlsEx(&controls)) {
-    showLastError();
-    return false;
-  }
-  if (!openPayload(app)) return false;  // it has shown its message, if any
-  // /D= replaces the settings' folder, made absolute against the directory the stub was
-  // started in (still the current one).
-  if (g_window.switches->destination.hasText()) {
-    app.destinationFolder = g_window.switches->destination;
-    resolveFolder(app.destinationFolder);
-  }
-
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof(windowClass);
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = progressWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
-  if (!RegisterClassExW(&windowClass)) return false;
-  g_window.classRegistered = true;
-  return true;
-}
-
-HWND createChild(const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int width,
-                 int height, HWND parent, int id) {
-  return CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), g_window.instance, nullptr);
-}
 
 unsigned __stdcall workerEntry(void* app) {
   extractionWorker(static_cast<SfxApp*>(app));
   return 0;
 }
 
+}  // namespace
+
+// Once per process: common controls, the payload, the window class.
+bool ProgressWindow::runStartupSteps() {
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+  if (!InitCommonControlsEx(&controls)) {
+    app_->observer().showLastError();
+    return false;
+  }
+  if (!openPayload(*app_)) return false;  // it has shown its message, if any
+  // /D= replaces the settings' folder, made absolute against the directory the stub was
+  // started in (still the current one).
+  if (switches_.destination.hasText()) {
+    app_->destinationFolder = switches_.destination;
+    resolveFolder(app_->destinationFolder);
+  }
+
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance_;
+  windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_APP));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  return RegisterClassExW(&windowClass) != 0;
+}
+
+bool ProgressWindow::start(SfxApp& app) {
+  app_ = &app;
+  if (!runStartupSteps()) return false;
+
+  POINT cursor = {};
+  GetCursorPos(&cursor);
+  // Centred horizontally on the mouse pointer, 32 pixels below it, wherever that is.
+  // WM_NCCREATE binds this object to the window.
+  if (!CreateWindowExW(0, kClassName, L"Zolt SFX", WS_POPUP | WS_CAPTION | WS_SYSMENU, cursor.x - 110,
+                       cursor.y + 32, 220, 100, nullptr, nullptr, instance_, this)) {
+    return false;
+  }
+  if (!createControls()) return false;
+  ShowWindow(window_, SW_HIDE);
+  UpdateWindow(window_);
+  PostMessageW(window_, WM_SFX_START, 0, 0);
+  return true;
+}
+
+bool ProgressWindow::createControls() {
+  auto child = [this](const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int width,
+                      int height, int id) {
+    return CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, window_,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+  };
+  const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+  textLine_ = child(L"Static", L"", 0, 7, 5, 200, 15, 0);
+  if (!textLine_) return false;
+  SendMessageW(textLine_, WM_SETFONT, font, FALSE);
+  bar_ = child(PROGRESS_CLASSW, nullptr, PBS_SMOOTH, 7, 23, 200, 20, 0);
+  if (!bar_) return false;
+  HWND abortButton = child(L"Button", L"中止", 0, 65, 50, 88, 19, IDC_ABORT);
+  if (!abortButton) return false;
+  SendMessageW(abortButton, WM_SETFONT, font, FALSE);
+  return true;
+}
+
 // Sets the exit code and closes the window, which ends the program.
-void endProgram(HWND window, int exitCode) {
-  g_window.exitCode = exitCode;
-  DestroyWindow(window);
+void ProgressWindow::endProgram(int exitCode) {
+  exitCode_ = exitCode;
+  DestroyWindow(window_);
 }
 
 // WM_SFX_START: the dialog (when the settings are complete), then the run. With /S there is
 // no dialog and the window stays hidden: the settings' folder is taken as the dialog's OK
 // would take it.
-void onStart(HWND window) {
-  SfxApp& app = *g_window.app;
-  const bool silent = g_window.switches->silent;
+void ProgressWindow::onStart() {
+  SfxApp& app = *app_;
+  const bool silent = switches_.silent;
   if (app.settings.complete == 1) {
     if (silent) {
       resolveFolder(app.destinationFolder);
     } else {
       // 0: confirmed; 1: the destination could not be created; 2: cancelled. -1: no dialog.
-      const INT_PTR result = DialogBoxParamW(g_window.instance, MAKEINTRESOURCEW(IDD_DESTINATION), window,
-                                             destinationDialogProc, reinterpret_cast<LPARAM>(&app));
+      const INT_PTR result = runDestinationDialog(instance_, window_, app, output_);
       if (result != 0) {
-        endProgram(window, result == exit_code::cancelled ? exit_code::cancelled : exit_code::failed);
+        endProgram(result == exit_code::cancelled ? exit_code::cancelled : exit_code::failed);
         return;
       }
     }
   }
   // A WM_CLOSE sent to the hidden owner while the dialog was up has destroyed both.
-  if (!IsWindow(window)) return;
-  SetWindowTextW(window, asWide(app.settings.title.c_str()));
-  if (!silent) ShowWindow(window, SW_SHOW);
-  if (!ensureDestination(app, asWide(app.destinationFolder.c_str()))) {
-    endProgram(window, exit_code::failed);
+  if (!IsWindow(window_)) return;
+  SetWindowTextW(window_, asWide(app.settings.title.c_str()));
+  if (!silent) ShowWindow(window_, SW_SHOW);
+  if (!ensureDestination(window_, output_, asWide(app.destinationFolder.c_str()))) {
+    endProgram(exit_code::failed);
     return;
   }
-  g_window.worker = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, workerEntry, &app, 0, nullptr));
-  if (!g_window.worker) {
+  worker_.reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, workerEntry, &app, 0, nullptr)));
+  if (!worker_) {
     // Without a worker the window would wait for an end message that never comes.
     const DWORD code = GetLastError();
-    showSystemError(code ? code : ERROR_NOT_ENOUGH_MEMORY, MB_OK | MB_ICONEXCLAMATION);
-    endProgram(window, exit_code::failed);
+    app.observer().showSystemError(code ? code : ERROR_NOT_ENOUGH_MEMORY, MB_OK | MB_ICONEXCLAMATION);
+    endProgram(exit_code::failed);
   }
 }
 
 // WM_SFX_DONE and WM_SFX_ABORTED: the worker's last act. Wait for the thread to return (it
 // does nothing after posting), then finish the run and close.
-void onRunEnded(HWND window, bool aborted) {
-  if (!g_window.worker) return;  // not from our worker: any program can post to a window
-  WaitForSingleObject(g_window.worker, INFINITE);
-  CloseHandle(g_window.worker);
-  g_window.worker = nullptr;
-  SfxApp& app = *g_window.app;
+void ProgressWindow::onRunEnded(bool aborted) {
+  if (!worker_) return;  // not from our worker: any program can post to a window
+  WaitForSingleObject(worker_.get(), INFINITE);
+  worker_.reset();
+  SfxApp& app = *app_;
   int exitCode = exit_code::cancelled;
   if (aborted) {
     // The file whose decoding the abort stopped; the run leaves no path set when no file
@@ -139,108 +144,83 @@ void onRunEnded(HWND window, bool aborted) {
     if (!app.currentOutputPath.isEmpty()) DeleteFileW(asWide(app.currentOutputPath.c_str()));
   } else if (app.errorFlag) {
     exitCode = exit_code::failed;
-  } else if (!g_window.closing) {
+  } else if (!closing_) {
     // A shortcut that cannot be made does not keep the program from being started.
     bool done = true;
-    if (app.settings.complete == 1) done = makeShortcuts(app);
-    if (!app.settings.programToRun.isEmpty() && !g_window.switches->noRun) done &= runProgram(app);
+    if (app.settings.complete == 1) done = makeShortcuts(app, window_);
+    if (!app.settings.programToRun.isEmpty() && !switches_.noRun) done &= runProgram(app, window_);
     exitCode = done ? exit_code::ok : exit_code::failed;
   }
-  endProgram(window, exitCode);
+  endProgram(exitCode);
 }
 
 // Closing the window ends the program at once, except while the worker runs: it still uses
 // the archive file, the window and the output. Then the run is aborted like the abort
 // button does, the window disappears, and it is destroyed when the worker has ended.
-void onClose(HWND window) {
-  if (!g_window.worker) {
-    DestroyWindow(window);
+void ProgressWindow::onClose() {
+  if (!worker_) {
+    DestroyWindow(window_);
     return;
   }
-  g_window.closing = true;
-  g_runFlag = 0;
-  ShowWindow(window, SW_HIDE);
+  closing_ = true;
+  app_->run.abort();
+  ShowWindow(window_, SW_HIDE);
 }
 
-LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ProgressWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<ProgressWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+  return self->onMessage(message, wParam, lParam);
+}
+
+LRESULT ProgressWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_CREATE:
-      g_window.app = static_cast<SfxApp*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-      return 0;
     case WM_DESTROY:
-      PostQuitMessage(g_window.exitCode);
+      PostQuitMessage(exitCode_);
       return 0;
     case WM_CLOSE:
-      onClose(window);
+      onClose();
       return 0;
     case WM_COMMAND:
       // The window stays until the worker ends the run with WM_SFX_ABORTED.
-      if (LOWORD(wParam) == IDC_ABORT) g_runFlag = 0;
+      if (LOWORD(wParam) == IDC_ABORT) app_->run.abort();
       return 0;
     case WM_SFX_START:
-      onStart(window);
+      onStart();
       return 0;
     case WM_SFX_MEMBER:
-      showMemberPath(*g_window.app, reinterpret_cast<const wchar_t*>(lParam));
+      showMemberPath(reinterpret_cast<const wchar_t*>(lParam));
       return 0;
     case WM_SFX_DONE:
-      onRunEnded(window, false);
+      onRunEnded(false);
       return 0;
     case WM_SFX_ABORTED:
-      onRunEnded(window, true);
+      onRunEnded(true);
       return 0;
   }
-  return DefWindowProcW(window, message, wParam, lParam);
+  return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-}  // namespace
-
-bool startApplication(SfxApp& app, HINSTANCE instance, const StubSwitches& switches) {
-  g_window.switches = &switches;
-  if (!g_window.classRegistered && !runStartupSteps(app, instance)) return false;
-
-  POINT cursor = {};
-  GetCursorPos(&cursor);
-  // Centred horizontally on the mouse pointer, 32 pixels below it, wherever that is.
-  HWND window = CreateWindowExW(0, kClassName, L"Zolt SFX", WS_POPUP | WS_CAPTION | WS_SYSMENU, cursor.x - 110,
-                                cursor.y + 32, 220, 100, nullptr, nullptr, instance, &app);
-  if (!window) return false;
-  app.mainWindow = window;
-
-  const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
-  HWND textLine = createChild(L"Static", L"", 0, 7, 5, 200, 15, window, 0);
-  if (!textLine) return false;
-  app.textLine = textLine;
-  SendMessageW(textLine, WM_SETFONT, font, FALSE);
-
-  g_progressWnd = createChild(PROGRESS_CLASSW, nullptr, PBS_SMOOTH, 7, 23, 200, 20, window, 0);
-  if (!g_progressWnd) return false;
-
-  HWND abortButton = createChild(L"Button", L"中止", 0, 65, 50, 88, 19, window, IDC_ABORT);
-  if (!abortButton) return false;
-  SendMessageW(abortButton, WM_SETFONT, font, FALSE);
-
-  ShowWindow(window, SW_HIDE);
-  UpdateWindow(window);
-  PostMessageW(window, WM_SFX_START, 0, 0);
-  return true;
-}
-
-void showMemberPath(SfxApp& app, const wchar_t* path) {
-  HWND textLine = static_cast<HWND>(app.textLine);
-  ScopedGetDC dc(textLine);
+// Shows a member's path in the text line, shortened with an ellipsis to the line's width.
+void ProgressWindow::showMemberPath(const wchar_t* path) {
+  ScopedGetDC dc(textLine_);
   if (!dc) return;  // the line keeps its previous text
   // A path too long for the buffer keeps its end, where the member's own name is.
   wchar_t text[MAX_PATH] = {};
   const int length = textLength(path);
   copyText(text, length < MAX_PATH ? path : path + (length - (MAX_PATH - 1)), MAX_PATH);
   RECT client;
-  GetClientRect(textLine, &client);
+  GetClientRect(textLine_, &client);
   {
     // Measure with the font the line draws with, not the DC's default system font, or the
     // path is cut shorter than the line needs.
-    ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(textLine, WM_GETFONT, 0, 0)));
+    ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(textLine_, WM_GETFONT, 0, 0)));
     PathCompactPathW(dc, text, client.right - client.left);
   }
-  SetWindowTextW(textLine, text);
+  SetWindowTextW(textLine_, text);
 }

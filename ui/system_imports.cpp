@@ -29,10 +29,12 @@
   DLL(user32) FUNCTION(CheckDlgButton) FUNCTION(CreateWindowExW) FUNCTION(DefWindowProcW)             \
   FUNCTION(DestroyWindow) FUNCTION(DialogBoxParamW) FUNCTION(DispatchMessageW) FUNCTION(EnableWindow) \
   FUNCTION(EndDialog) FUNCTION(GetClientRect) FUNCTION(GetCursorPos) FUNCTION(GetDC)                  \
-  FUNCTION(GetDlgItem) FUNCTION(GetDlgItemTextW) FUNCTION(GetMessageW) FUNCTION(IsDlgButtonChecked)   \
+  FUNCTION(GetDlgItem) FUNCTION(GetDlgItemTextW) FUNCTION(GetMessageW) FUNCTION(GetWindowLongPtrW)       \
+  FUNCTION(IsDlgButtonChecked)                                                                        \
   FUNCTION(IsWindow) FUNCTION(LoadCursorW) FUNCTION(LoadIconW) FUNCTION(MessageBoxW)                  \
   FUNCTION(PostMessageW) FUNCTION(PostQuitMessage) FUNCTION(RegisterClassExW) FUNCTION(ReleaseDC)     \
-  FUNCTION(SendMessageW) FUNCTION(SetDlgItemTextW) FUNCTION(SetWindowTextW) FUNCTION(ShowWindow)      \
+  FUNCTION(SendMessageW) FUNCTION(SetDlgItemTextW) FUNCTION(SetWindowLongPtrW) FUNCTION(SetWindowTextW)  \
+  FUNCTION(ShowWindow)                                                                                \
   FUNCTION(TranslateMessage) FUNCTION(UpdateWindow)
 
 // The pointers, in list order, in zero-filled data (no bytes in the file).

@@ -3,22 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/file_object.h"
+#include "core/run_observer.h"
 #include "core/stub_switches.h"
 #include "platform/win32_text.h"
 
 namespace {
 
-// Null where there is no console or no log (constant initial values: no start-up code).
-struct UserOutput {
-  bool silent = false;
-  HANDLE console = nullptr;     // the caller's console, with /S
-  HANDLE redirected = nullptr;  // the caller's output, a file or a pipe, with /S
-  HANDLE log = nullptr;
-};
-
 HANDLE validOrNull(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
-UserOutput g_output;
 
 // One line, written whole: the tag (tagBytes long), the text in UTF-8 with its line breaks
 // made spaces (one message, one line), CR LF.
@@ -48,46 +39,46 @@ void writeUtf8Line(HANDLE file, const char (&tag)[tagSize], const wchar_t* text)
   writeUtf8Line(file, tag, tagSize - 1, text);
 }
 
-void writeConsole(const wchar_t* text) {
-  DWORD written = 0;
-  WriteConsoleW(g_output.console, text, static_cast<DWORD>(textLength(text)), &written, nullptr);
-  WriteConsoleW(g_output.console, L"\r\n", 2, &written, nullptr);
-}
-
 }  // namespace
 
-bool beginUserOutput(const StubSwitches& switches) {
-  g_output.silent = switches.silent;
+void UserOutput::writeConsole(const wchar_t* text) {
+  DWORD written = 0;
+  WriteConsoleW(console_.get(), text, static_cast<DWORD>(textLength(text)), &written, nullptr);
+  WriteConsoleW(console_.get(), L"\r\n", 2, &written, nullptr);
+}
+
+bool UserOutput::begin(const StubSwitches& switches, RunObserver& errors) {
+  silent_ = switches.silent;
   if (switches.silent) {
     // Output that the caller redirected (setup.exe /S > out.txt) is used as it is; otherwise
     // the caller's console, when it has one.
     const HANDLE inherited = validOrNull(GetStdHandle(STD_OUTPUT_HANDLE));
     DWORD mode;
     if (inherited && !GetConsoleMode(inherited, &mode)) {
-      g_output.redirected = inherited;
+      redirected_ = inherited;
     } else if (AttachConsole(ATTACH_PARENT_PROCESS)) {
-      g_output.console = validOrNull(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                 nullptr, OPEN_EXISTING, 0, nullptr));
+      console_.reset(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
     }
   }
   if (!switches.logFile.hasText()) return true;
   // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of the file.
-  g_output.log = validOrNull(CreateFileW(asWide(switches.logFile.c_str()), FILE_APPEND_DATA, FILE_SHARE_READ,
-                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (g_output.log) return true;
-  showLastError();
+  log_.reset(CreateFileW(asWide(switches.logFile.c_str()), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (log_) return true;
+  errors.showLastError();
   return false;
 }
 
-void tellUser(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
-  writeUtf8Line(g_output.log, "MSG ", text);
-  if (!g_output.silent) {
+void UserOutput::tell(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
+  writeUtf8Line(log_.get(), "MSG ", text);
+  if (!silent_) {
     MessageBoxW(owner, text, caption, type);
-  } else if (g_output.console) {
+  } else if (console_) {
     writeConsole(text);
   } else {
-    writeUtf8Line(g_output.redirected, "", text);
+    writeUtf8Line(redirected_, "", text);
   }
 }
 
-void logExtracted(const wchar_t* path) { writeUtf8Line(g_output.log, "OK ", path); }
+void UserOutput::logExtracted(const wchar_t* path) { writeUtf8Line(log_.get(), "OK ", path); }

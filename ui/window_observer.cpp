@@ -2,33 +2,29 @@
 
 #include <commctrl.h>
 
-#include "core/app.h"
 #include "platform/platform.h"
 #include "platform/win32_text.h"
+#include "ui/progress_window.h"
 #include "ui/user_output.h"
 #include "ui/window_messages.h"
 
-HWND g_progressWnd = nullptr;
-
-HWND WindowRunObserver::mainWindow() const { return static_cast<HWND>(app_.mainWindow); }
-
 // Sent, not posted: the path belongs to the worker and is valid only during the call.
 void WindowRunObserver::memberAnnounced(const char16_t* storedPath) {
-  SendMessageW(mainWindow(), WM_SFX_MEMBER, 0, reinterpret_cast<LPARAM>(storedPath));
+  SendMessageW(window_.handle(), WM_SFX_MEMBER, 0, reinterpret_cast<LPARAM>(storedPath));
 }
 
-void WindowRunObserver::memberExtracted(const char16_t* writtenPath) { logExtracted(asWide(writtenPath)); }
+void WindowRunObserver::memberExtracted(const char16_t* writtenPath) { output_.logExtracted(asWide(writtenPath)); }
 
 // A position above the bar's maximum of 100 shows as a full bar.
 void WindowRunObserver::progressPercent(uint32_t percent) {
-  SendMessageW(g_progressWnd, PBM_SETPOS, percent, 0);
+  SendMessageW(window_.progressBar(), PBM_SETPOS, percent, 0);
 }
 
 // Modal on the calling thread (the worker), owned by the progress window; with /S on the
 // console instead.
 void WindowRunObserver::showMessage(const char16_t* text, MessageKind kind) {
   const bool unknownHeader = kind == MessageKind::unknownHeader;
-  tellUser(mainWindow(), asWide(text), unknownHeader ? L"Zolt SFX" : nullptr,
+  output_.tell(window_.handle(), asWide(text), unknownHeader ? L"Zolt SFX" : nullptr,
            unknownHeader ? MB_OK | MB_ICONERROR : BOX_WARNING);
 }
 
@@ -46,10 +42,10 @@ void WindowRunObserver::showSystemError(uint32_t code, uint32_t boxType) {
     for (int i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
     text[n] = 0;
   }
-  tellUser(nullptr, asWide(text), nullptr, boxType);
+  output_.tell(nullptr, asWide(text), nullptr, boxType);
 }
 
 // Posted: the worker must not wait for the shortcuts and the program start.
 void WindowRunObserver::runEnded(bool aborted) {
-  PostMessageW(mainWindow(), aborted ? WM_SFX_ABORTED : WM_SFX_DONE, 0, 0);
+  PostMessageW(window_.handle(), aborted ? WM_SFX_ABORTED : WM_SFX_DONE, 0, 0);
 }

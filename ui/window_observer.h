@@ -6,14 +6,12 @@
 
 #include "core/run_observer.h"
 
-struct SfxApp;
-
-// The progress bar; reportProgress moves it with PBM_SETPOS.
-extern HWND g_progressWnd;
+class ProgressWindow;
+class UserOutput;
 
 class WindowRunObserver final : public RunObserver {
  public:
-  explicit WindowRunObserver(SfxApp& app) : app_(app) {}
+  WindowRunObserver(const ProgressWindow& window, UserOutput& output) : window_(window), output_(output) {}
   void memberAnnounced(const char16_t* storedPath) override;
   void memberExtracted(const char16_t* writtenPath) override;
   void progressPercent(uint32_t percent) override;
@@ -22,6 +20,6 @@ class WindowRunObserver final : public RunObserver {
   void runEnded(bool aborted) override;
 
  private:
-  HWND mainWindow() const;
-  SfxApp& app_;
+  const ProgressWindow& window_;
+  UserOutput& output_;
 };

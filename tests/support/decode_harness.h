@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "decode/frame.h"
+#include "decode/decode_status.h"
 
 struct DecodedMember {
   DecodeStatus status = DecodeStatus::ok;

@@ -4,7 +4,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "decode/frame.h"
+#include "decode/crc16.h"
 #include "platform/utf8.h"
 
 namespace lzhtest {

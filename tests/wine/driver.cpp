@@ -6,7 +6,7 @@
 // back through IShellLinkW) and whether the configured program was started.
 //
 //   driver.exe WORKDIR CORPUS_FILES [SCENARIO...]      (all scenarios when none is named)
-//   driver.exe --screenshots WORKDIR                   (used by tools/screenshots.sh)
+//   driver.exe --screenshots WORKDIR                   (used by scripts/screenshots.sh)
 //
 // A copy of this program named launched.exe is packed into the test archives as the
 // "program to run": started that way, it only records its current directory in
@@ -1131,7 +1131,7 @@ const Scenario kScenarios[] = {
 
 // ---------------------------------------------------------------- screenshots
 
-// Waits until the file named by path exists (tools/screenshots.sh creates it after taking a
+// Waits until the file named by path exists (scripts/screenshots.sh creates it after taking a
 // picture).
 void waitForFile(const wstring& path, DWORD milliseconds) {
   const DWORD start = GetTickCount();
@@ -1151,7 +1151,7 @@ void offerForPicture(HWND window, const wchar_t* name) {
   waitForFile(base + L".taken", 30000);
 }
 
-// Drives the "shots" case for tools/screenshots.sh: the dialog as it opens, then the progress
+// Drives the "shots" case for scripts/screenshots.sh: the dialog as it opens, then the progress
 // window part-way through the large member; then the run is aborted.
 int takeScreenshots() {
   const wstring run = freshRunFolder(L"shots");

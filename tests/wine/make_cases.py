@@ -138,7 +138,7 @@ def main():
                               program="bin\\launched.exe", name="crc-test"), [launched, damaged[:-1]])
     write_case(work, stub, "nofolder",
                settings_block(target="bin\\launched.exe", startmenu=2, desktop=2, name="nofolder-test"), basic)
-    # For tools/screenshots.sh: a dialog with every kind of check box, and a long path.
+    # For scripts/screenshots.sh: a dialog with every kind of check box, and a long path.
     write_case(work, stub, "shots",
                settings_block(title="サンプル インストーラ", program_files=True, destination="Zolt\\サンプル",
                               target="bin\\launched.exe", startmenu=3, desktop=1, sendto=2),

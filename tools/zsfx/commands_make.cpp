@@ -3,13 +3,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/file_object.h"
 #include "core/payload_offset.h"
 #include "pack/pack.h"
-#include "platform/console.h"
+#include "pack/quoted_path.h"
+#include "pack/stdio_file.h"
+#include "tools/zsfx/console.h"
 #include "platform/platform.h"
 #include "tools/zsfx/commands.h"
 #include "tools/zsfx/text.h"
@@ -21,23 +24,6 @@ namespace {
 
 // UTF-16 to the system's own path form: UTF-16 on Windows, UTF-8 on POSIX.
 fs::path toPath(const std::u16string& text) { return fs::path(text); }
-
-bool readWholeFile(const fs::path& path, std::vector<uint8_t>& bytes, std::string& error) {
-  std::FILE* in = platform::openStdioFile(path.u16string().c_str(), "rb");
-  if (!in) {
-    error = "cannot read " + toUtf8(path.u16string());
-    return false;
-  }
-  uint8_t chunk[65536];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-  const bool ok = !std::ferror(in);
-  std::fclose(in);
-  if (!ok) error = "cannot read " + toUtf8(path.u16string());
-  return ok;
-}
-
-std::FILE* openForWriting(const fs::path& path) { return platform::openStdioFile(path.u16string().c_str(), "wb"); }
 
 // The stub when --stub is not given: beside this zsfx (the build folder, the Windows zip),
 // then ../share/zsfx/ relative to it (an installed zsfx in bin/). Nothing else: an installed
@@ -52,30 +38,30 @@ fs::path defaultStubPath(std::string& searched) {
   for (const fs::path& candidate : {folder / "zoltsfx-stub.exe", folder / ".." / "share" / "zsfx" / "zoltsfx-stub.exe"}) {
     std::error_code ec;
     if (fs::is_regular_file(candidate, ec)) return candidate;
-    searched += (searched.empty() ? "" : ", ") + toUtf8(candidate.lexically_normal().u16string());
+    searched += (searched.empty() ? "" : ", ") + describe(candidate.lexically_normal());
   }
   return {};
 }
 
 // The payload is read from the first byte after the stub's PE image, so the stub must end
-// exactly there.
-bool checkStub(const fs::path& stubPath, uint64_t stubSize, std::string& error) {
+// exactly there. EXIT_OK, or the status to end with after the message.
+int checkStub(const fs::path& stubPath) {
   FileObject stub;
   stub.open(stubPath.u16string().c_str(), platform::GENERIC_READ_ACCESS, platform::SHARE_READ,
             platform::DISPOSITION_OPEN_EXISTING, platform::ATTRIBUTE_NORMAL);
+  if (!stub.isOpen()) {
+    printErr("zsfx: cannot read " + describe(stubPath) + "\n");
+    return EXIT_MEMBER_FAILED;
+  }
   uint64_t imageEnd = 0;
-  const bool isImage = stub.isOpen() && findPayloadOffset(stub, &imageEnd);
-  stub.close();
-  if (!isImage) {
-    error = toUtf8(stubPath.u16string()) + " is not a Windows executable";
-    return false;
+  if (!findPayloadOffset(stub, &imageEnd)) return usageError(describe(stubPath) + " is not a Windows executable");
+  std::error_code ec;
+  const uintmax_t stubSize = fs::file_size(stubPath, ec);
+  if (ec || imageEnd != stubSize) {
+    return usageError(describe(stubPath) + ": its image ends at byte " + std::to_string(imageEnd) +
+                      " but the file has " + std::to_string(stubSize) + " bytes; use an unsigned, stripped stub");
   }
-  if (imageEnd != stubSize) {
-    error = toUtf8(stubPath.u16string()) + ": its image ends at byte " + std::to_string(imageEnd) +
-            " but the file has " + std::to_string(stubSize) + " bytes; use an unsigned, stripped stub";
-    return false;
-  }
-  return true;
+  return EXIT_OK;
 }
 
 bool parseOption(const std::string& value, uint8_t& option) {
@@ -162,17 +148,55 @@ int planPacking(const fs::path& folder, const PackOptions& options, FolderPlan& 
   return status == PlanStatus::unencodableName ? EXIT_USAGE : EXIT_MEMBER_FAILED;
 }
 
-bool writeAll(std::FILE* out, const std::vector<uint8_t>& bytes) {
-  return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+// The one way make and pack write their output: path created, filled by write, closed; on
+// any failure the message is printed and nothing is left under path.
+using OutputWriter = std::function<bool(std::FILE* out, std::string& error)>;
+bool writeOutputFile(const fs::path& path, const OutputWriter& write) {
+  StdioFile out(platform::openStdioFile(path.u16string().c_str(), "wb"));
+  if (!out) {
+    printErr("zsfx: cannot create " + describe(path) + "\n");
+    return false;
+  }
+  std::string error;
+  bool ok = write(out.get(), error);
+  ok = out.close() && ok;
+  if (ok) return true;
+  printErr("zsfx: " + (error.empty() ? "cannot write " + describe(path) : error) + "\n");
+  std::error_code ec;
+  fs::remove(path, ec);
+  return false;
 }
 
-}  // namespace
+// Copies the whole file at path to out, a chunk at a time.
+bool copyFileTo(const fs::path& path, std::FILE* out, std::string& error) {
+  const StdioFile in(platform::openStdioFile(path.u16string().c_str(), "rb"));
+  if (!in) {
+    error = "cannot read " + describe(path);
+    return false;
+  }
+  std::vector<uint8_t> chunk(1u << 20);
+  size_t got;
+  while ((got = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0) {
+    if (std::fwrite(chunk.data(), 1, got, out) != got) return false;  // the caller names the output
+  }
+  if (std::ferror(in.get())) {
+    error = "cannot read " + describe(path);
+    return false;
+  }
+  return true;
+}
 
-int runMake(const Arguments& args) {
-  fs::path outPath, stubPath, archivePath, fromDir;
+// What `zsfx make` was asked to do.
+struct MakeRequest {
+  fs::path out, stub, archive, from;
   SettingsBlockSpec settings;
-  PackOptions packOptions = defaultPackOptions();
+  PackOptions packing = defaultPackOptions();
   bool force = false;  // wrap even an archive that fails the check
+};
+
+// EXIT_OK, or the status to end with after the message.
+int parseMakeArguments(const Arguments& args, MakeRequest& request) {
+  SettingsBlockSpec& settings = request.settings;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string arg = toUtf8(args[i]);
     const bool hasValue = i + 1 < args.size();
@@ -185,16 +209,16 @@ int runMake(const Arguments& args) {
       continue;
     }
     if (arg == "--force") {
-      force = true;
+      request.force = true;
       continue;
     }
     if (!hasValue) return usageError(arg.rfind("-", 0) == 0 ? arg + " wants a value" : "unexpected argument " + arg);
     const std::u16string& value = args[++i];
     const std::string valueText = toUtf8(value);
-    if (arg == "-o") outPath = toPath(value);
-    else if (arg == "--stub") stubPath = toPath(value);
-    else if (arg == "--archive") archivePath = toPath(value);
-    else if (arg == "--from") fromDir = toPath(value);
+    if (arg == "-o") request.out = toPath(value);
+    else if (arg == "--stub") request.stub = toPath(value);
+    else if (arg == "--archive") request.archive = toPath(value);
+    else if (arg == "--from") request.from = toPath(value);
     else if (arg == "--title") settings.title = value;
     else if (arg == "--dest") settings.destination = value;
     else if (arg == "--shortcut-target") settings.shortcutTarget = value;
@@ -205,63 +229,69 @@ int runMake(const Arguments& args) {
                         : arg == "--desktop" ? settings.desktopOption
                                              : settings.sendToOption;
       if (!parseOption(valueText, option)) return usageError(arg + " wants off, on, ask-on or ask-off");
-    } else if (std::string optionError; parsePackingOption(arg, valueText, packOptions, optionError)) {
+    } else if (std::string optionError; parsePackingOption(arg, valueText, request.packing, optionError)) {
       if (!optionError.empty()) return usageError(optionError);
     } else {
       return usageError("unknown option " + arg);
     }
   }
-  if (outPath.empty()) return usageError("make needs -o OUT.exe");
-  if (archivePath.empty() == fromDir.empty()) return usageError("make needs exactly one of --archive IN.lzh and --from DIR");
-  if (stubPath.empty()) {
-    std::string searched;
-    stubPath = defaultStubPath(searched);
-    if (stubPath.empty()) return usageError("no stub found (looked for " + searched + "); give --stub STUB.exe");
+  if (request.out.empty()) return usageError("make needs -o OUT.exe");
+  if (request.archive.empty() == request.from.empty()) {
+    return usageError("make needs exactly one of --archive IN.lzh and --from DIR");
   }
-
   std::string error;
-  if (!readSourceDateEpoch(packOptions, error)) return usageError(error);
-  std::vector<uint8_t> settingsBytes;
-  if (!encodeSettingsBlock(settings, settingsBytes, error)) return usageError(error);
-  std::vector<uint8_t> stubBytes;
-  if (!readWholeFile(stubPath, stubBytes, error)) return usageError(error);
-  if (!checkStub(stubPath, stubBytes.size(), error)) return usageError(error);
-  std::vector<uint8_t> archiveBytes;
-  if (!archivePath.empty() && !readWholeFile(archivePath, archiveBytes, error)) return usageError(error);
-  if (!archivePath.empty()) {
-    const int verdict = checkWrappedArchive(archivePath.u16string(), false, force);
-    if (verdict != EXIT_OK) return verdict;
+  if (!readSourceDateEpoch(request.packing, error)) return usageError(error);
+  return EXIT_OK;
+}
+
+// Everything make can check before it creates the output: the stub, the archive it wraps or
+// the folder it packs (plan). EXIT_OK, or the status to end with after the message.
+int checkMakeInputs(MakeRequest& request, FolderPlan& plan) {
+  if (request.stub.empty()) {
+    std::string searched;
+    request.stub = defaultStubPath(searched);
+    if (request.stub.empty()) return usageError("no stub found (looked for " + searched + "); give --stub STUB.exe");
+  }
+  if (const int status = checkStub(request.stub); status != EXIT_OK) return status;
+  if (!request.archive.empty()) {
+    FileObject archive;
+    archive.open(request.archive.u16string().c_str(), platform::GENERIC_READ_ACCESS, platform::SHARE_READ,
+                 platform::DISPOSITION_OPEN_EXISTING, platform::ATTRIBUTE_NORMAL);
+    if (!archive.isOpen()) {
+      printErr("zsfx: cannot read " + describe(request.archive) + "\n");
+      return EXIT_MEMBER_FAILED;
+    }
+    return checkWrappedArchive(request.archive.u16string(), false, request.force);
   }
   std::error_code ec;
-  FolderPlan plan;
-  if (!fromDir.empty()) {
-    if (!fs::is_directory(fromDir, ec)) return usageError(toUtf8(fromDir.u16string()) + " is not a folder");
-    if (const int status = planPacking(fromDir, packOptions, plan); status != EXIT_OK) return status;
-  }
+  if (!fs::is_directory(request.from, ec)) return usageError(describe(request.from) + " is not a folder");
+  return planPacking(request.from, request.packing, plan);
+}
 
-  std::FILE* out = openForWriting(outPath);
-  if (!out) {
-    printErr("zsfx: cannot create " + toUtf8(outPath.u16string()) + "\n");
-    return EXIT_MEMBER_FAILED;
-  }
-  bool ok = writeAll(out, stubBytes) && writeAll(out, settingsBytes);
-  if (ok && !archivePath.empty()) ok = writeAll(out, archiveBytes);
-  if (ok && !fromDir.empty()) {
-    ok = writeFolderArchive(plan, packOptions, out, error);
-  } else if (!ok) {
-    error = "cannot write " + toUtf8(outPath.u16string());
-  }
-  ok = (std::fclose(out) == 0) && ok;
-  if (!ok) {
-    printErr("zsfx: " + (error.empty() ? "cannot write " + toUtf8(outPath.u16string()) : error) + "\n");
-    fs::remove(outPath, ec);
-    return EXIT_MEMBER_FAILED;
-  }
-  if (!fromDir.empty()) {
+}  // namespace
+
+int runMake(const Arguments& args) {
+  MakeRequest request;
+  if (const int status = parseMakeArguments(args, request); status != EXIT_OK) return status;
+  std::vector<uint8_t> settingsBytes;
+  if (std::string error; !encodeSettingsBlock(request.settings, settingsBytes, error)) return usageError(error);
+  FolderPlan plan;
+  if (const int status = checkMakeInputs(request, plan); status != EXIT_OK) return status;
+
+  // The stub and the archive are copied as they are read, never held whole.
+  const bool written = writeOutputFile(request.out, [&](std::FILE* out, std::string& error) {
+    if (!copyFileTo(request.stub, out, error)) return false;
+    if (std::fwrite(settingsBytes.data(), 1, settingsBytes.size(), out) != settingsBytes.size()) return false;
+    if (!request.archive.empty()) return copyFileTo(request.archive, out, error);
+    return writeFolderArchive(plan, request.packing, out, error);
+  });
+  if (!written) return EXIT_MEMBER_FAILED;
+  if (!request.from.empty()) {
     // What was just packed is checked as the stub will read it, settings block included.
-    const int verdict = checkWrappedArchive(outPath.u16string(), true, force);
+    const int verdict = checkWrappedArchive(request.out.u16string(), true, request.force);
     if (verdict != EXIT_OK) {
-      fs::remove(outPath, ec);
+      std::error_code ec;
+      fs::remove(request.out, ec);
       return verdict;
     }
   }
@@ -289,20 +319,12 @@ int runPack(const Arguments& args) {
   const fs::path outPath = toPath(positional[0]);
   const fs::path folder = toPath(positional[1]);
   std::error_code ec;
-  if (!fs::is_directory(folder, ec)) return usageError(toUtf8(positional[1]) + " is not a folder");
+  if (!fs::is_directory(folder, ec)) return usageError(describe(folder) + " is not a folder");
   FolderPlan plan;
   if (const int status = planPacking(folder, options, plan); status != EXIT_OK) return status;
-  std::FILE* out = openForWriting(outPath);
-  if (!out) {
-    printErr("zsfx: cannot create " + toUtf8(positional[0]) + "\n");
-    return EXIT_MEMBER_FAILED;
-  }
-  bool ok = writeFolderArchive(plan, options, out, error);
-  ok = (std::fclose(out) == 0) && ok;
-  if (!ok) {
-    printErr("zsfx: " + (error.empty() ? "cannot write " + toUtf8(positional[0]) : error) + "\n");
-    fs::remove(outPath, ec);
-    return EXIT_MEMBER_FAILED;
-  }
+  const bool written = writeOutputFile(outPath, [&](std::FILE* out, std::string& writeError) {
+    return writeFolderArchive(plan, options, out, writeError);
+  });
+  if (!written) return EXIT_MEMBER_FAILED;
   return plan.skipped.empty() ? EXIT_OK : EXIT_MEMBER_FAILED;
 }

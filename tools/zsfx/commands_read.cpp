@@ -7,14 +7,13 @@
 #include "core/extract.h"
 #include "core/lzh_header.h"
 #include "core/member_walk.h"
-#include "core/run_observer.h"
 #include "core/output_paths.h"
-#include "decode/frame.h"
-#include "platform/console.h"
+#include "core/member_kind.h"
+#include "tools/zsfx/console.h"
 #include "platform/platform.h"
 #include "tools/zsfx/archive_input.h"
 #include "tools/zsfx/commands.h"
-#include "tools/zsfx/member_test.h"
+#include "tools/zsfx/archive_check.h"
 #include "tools/zsfx/terminal_observer.h"
 #include "tools/zsfx/text.h"
 
@@ -66,7 +65,7 @@ ReadOptions parseReadOptions(const Arguments& args, bool allowJson, bool allowDi
 // What every reading command starts with: its options parsed, the terminal observer
 // registered for the command's lifetime, and FILE opened on its first member header.
 struct ReadCommand {
-  explicit ReadCommand(bool showProgress) : observer(showProgress), registration(observer) {}
+  explicit ReadCommand(bool showProgress) : observer(showProgress), app(observer) {}
 
   // False, after telling the user why, when the command cannot start (exit EXIT_USAGE).
   bool start(const Arguments& args, bool allowJson, bool allowDirectory) {
@@ -80,7 +79,6 @@ struct ReadCommand {
 
   ReadOptions options;
   TerminalObserver observer;
-  ScopedRunObserver registration;
   SfxApp app;
   ArchiveKind kind = ArchiveKind::plainLzh;
 };
@@ -106,8 +104,8 @@ std::string countText(uint32_t n, const char* one, const char* many) {
 
 // A Unix link entry's stored path "name|target" split in two; false for any other member.
 bool splitLink(const LzhHeader& member, std::string& name, std::string& target) {
+  if (classifyMember(member).kind != MemberKind::link) return false;
   const int32_t bar = findUnixLinkBar(member);
-  if (bar < 0) return false;
   const std::u16string stored = member.path.c_str();
   name = toUtf8(stored.substr(0, static_cast<size_t>(bar)));
   target = toUtf8(stored.substr(static_cast<size_t>(bar) + 1));
@@ -185,7 +183,12 @@ int runTest(const Arguments& args) {
 
 namespace {
 
-extern "C" void abortRun(int) { g_runFlag.store(0); }
+// The run that a signal stops, as the abort button stops the stub's. A signal handler can
+// reach nothing else; the run's abort() is a lock-free atomic store.
+ExtractionRun* g_signalledRun = nullptr;
+extern "C" void abortRun(int) {
+  if (g_signalledRun != nullptr) g_signalledRun->abort();
+}
 
 // Makes dir exist and the current directory, as the stub does with its destination.
 bool enterDestination(const std::u16string& dir) {
@@ -210,10 +213,12 @@ int runExtract(const Arguments& args) {
   app.destinationFolder = currentDirectoryPath();
 
   // Ctrl-C acts like the abort button: the member being written is deleted.
+  g_signalledRun = &app.run;
   std::signal(SIGINT, abortRun);
   extractionWorker(&app);
   std::signal(SIGINT, SIG_DFL);
-  if (g_runFlag.load() == 0) {
+  g_signalledRun = nullptr;
+  if (app.run.aborted()) {
     if (app.currentOutputPath.hasText()) platform::deleteFile(app.currentOutputPath.c_str());
     printErr("zsfx: aborted\n");
     return EXIT_MEMBER_FAILED;

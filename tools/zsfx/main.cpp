@@ -2,7 +2,7 @@
 // own extraction code.
 #include <string>
 
-#include "platform/console.h"
+#include "tools/zsfx/console.h"
 #include "tools/zsfx/commands.h"
 #include "tools/zsfx/text.h"
 

@@ -11,7 +11,7 @@
 class TerminalObserver : public RunObserver {
  public:
   explicit TerminalObserver(bool showProgress);
-  ~TerminalObserver() override;
+  ~TerminalObserver();
 
   void memberAnnounced(const char16_t* storedPath) override;
   void progressPercent(uint32_t percent) override;

@@ -1,0 +1,17 @@
+// The destination folder: made absolute once, then created and entered. The dialog's OK and
+// the start of a /S run both go through here.
+#pragma once
+
+#include <windows.h>
+
+#include "core/wide_string.h"
+
+class UserOutput;
+
+// A relative folder made absolute against the current directory, as the dialog's OK does.
+void resolveFolder(WideString& folder);
+
+// Creates the folder with its missing parents if need be and makes it the process's current
+// directory. On failure tells "フォルダを作成できません" (in a box owned by owner) and returns
+// false.
+bool ensureDestination(HWND owner, UserOutput& output, const wchar_t* folder);
