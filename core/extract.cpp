@@ -121,7 +121,7 @@ bool extractMember(SfxApp& app, LzhHeader& header) {
 }
 
 void extractionWorker(SfxApp* app) {
-  app->run.begin(sumOriginalSizes(*app));
+  app->run.begin(app->payload.totalBytes);
   LzhHeader header;
   const WalkEnd end = forEachMember(*app, header, [app](LzhHeader& member) {
     const WideString announced(member.path);
@@ -133,7 +133,9 @@ void extractionWorker(SfxApp* app) {
     return true;
   });
   // A failed member, and also a rejected header: a damaged archive is a failed run, not
-  // the end of the archive.
-  if (end != WalkEnd::endOfArchive) app->errorFlag = 1;
+  // the end of the archive. (An archive without its end mark is refused before the run
+  // when it is a self-extracting file's; a plain one may come from an archiver that wrote
+  // none.)
+  if (end != WalkEnd::endOfArchive && end != WalkEnd::endOfFile) app->errorFlag = 1;
   app->observer().runEnded(app->run.aborted());
 }

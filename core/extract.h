@@ -8,8 +8,8 @@
 
 struct SfxApp;
 
-// The worker thread's body. Sets app->errorFlag when a member fails or a header is rejected,
-// and ends with the observer's runEnded(aborted).
+// The worker thread's body, after surveyPayload has filled app->payload. Sets app->errorFlag
+// when a member fails or a header is rejected, and ends with the observer's runEnded(aborted).
 void extractionWorker(SfxApp* app);
 // One member; false stops the run (after the failure has been shown). A member that
 // completes clears app.currentOutputPath, so only a partial file is ever named there.

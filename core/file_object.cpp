@@ -41,6 +41,12 @@ int64_t FileObject::tell() {
   return position;
 }
 
+int64_t FileObject::size() const {
+  uint64_t bytes = 0;
+  if (!isOpen() || !platform::fileSize(handle_, &bytes)) return -1;
+  return static_cast<int64_t>(bytes);
+}
+
 void FileObject::close() {
   if (!isOpen()) return;
   platform::closeFile(handle_);

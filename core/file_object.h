@@ -26,6 +26,8 @@ class FileObject {
   bool write(const void* buffer, uint32_t count);
   bool seek(int64_t distance, int moveMethod);
   int64_t tell();
+  // The file's size in bytes; -1 when not open or the system cannot tell.
+  int64_t size() const;
   // Closes the handle now (a file must be closed before it can be renamed or deleted on
   // Windows); the destructor does it otherwise.
   void close();

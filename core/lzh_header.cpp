@@ -25,6 +25,7 @@
 
 #include "core/app.h"
 #include "core/file_object.h"
+#include "decode/method_list.h"
 #include "platform/platform.h"
 
 namespace {
@@ -282,6 +283,7 @@ HeaderStatus readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejecti
         return HeaderStatus::member;
       case HeaderStatus::endOfArchive: return HeaderStatus::endOfArchive;
       case HeaderStatus::rejected: return reject(app, parse.rejection, rejections);
+      case HeaderStatus::endOfFile:
       case HeaderStatus::needMore: break;
     }
     // parseHeader never asks for more than the buffer holds.
@@ -289,9 +291,11 @@ HeaderStatus readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejecti
     const int32_t got = file.read(wanted, buffer + have);
     if (got != static_cast<int32_t>(wanted)) {
       // The file ends inside the first bytes: after a 0 that is the end of the archive (an
-      // end mark with nothing after it), otherwise a header cut short.
+      // end mark with fewer than 21 bytes after it), before any byte the end of the file,
+      // otherwise a header cut short.
       const uint32_t reached = have + (got > 0 ? static_cast<uint32_t>(got) : 0);
-      if (have < kHeaderStart && (reached == 0 || buffer[0] == 0)) return HeaderStatus::endOfArchive;
+      if (have < kHeaderStart && reached == 0 && got == 0) return HeaderStatus::endOfFile;
+      if (have < kHeaderStart && reached > 0 && buffer[0] == 0) return HeaderStatus::endOfArchive;
       return reject(app, kTruncatedHeaderText, rejections);
     }
     have = parse.size;
@@ -299,7 +303,7 @@ HeaderStatus readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejecti
 }
 
 int32_t findUnixLinkBar(const LzhHeader& header) {
-  if (std::memcmp(header.method, "-lhd-", 5) != 0) return -1;
+  if (findMethodNumber(header.method) != METHOD_DIRECTORY) return -1;
   const char16_t* path = header.path.c_str();
   for (uint32_t i = 0; path[i] != 0; ++i) {
     if (path[i] == u'|') return static_cast<int32_t>(i);

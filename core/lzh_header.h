@@ -53,7 +53,8 @@ struct LzhHeader : HeaderFields {
 
 enum class HeaderStatus : uint8_t {
   member,        // the header is whole
-  endOfArchive,  // the end-of-archive byte 0, or the file ends where a header would begin
+  endOfArchive,  // the end mark: the byte 0 where a header would begin
+  endOfFile,     // readHeader only: the file ends where a header would begin, without an end mark
   rejected,      // damaged, truncated or of an unknown kind
   needMore,      // parseHeader only: more bytes are needed
 };
@@ -82,9 +83,10 @@ void completeHeader(const uint8_t* bytes, const RawHeader& raw, LzhHeader& heade
 enum class HeaderRejections { shown, quiet };
 
 // Reads the next member header from the application's archive file, exactly as many bytes
-// as it needs: on member the file stands on the member's packed data. An archive file that
-// ends where a header would begin, or right after a byte 0, is the end of the archive.
-// Never returns needMore.
+// as it needs: on member the file stands on the member's packed data. A byte 0 is the end of
+// the archive, also when the file ends right after it; a file that ends where a header would
+// begin is endOfFile: a cut download, or one of the archivers that write no end mark. Never
+// returns needMore.
 HeaderStatus readHeader(SfxApp& app, LzhHeader& header, HeaderRejections rejections = HeaderRejections::shown);
 
 // LHa for Unix stores a symbolic link as a directory entry ("-lhd-") named "name|target".

@@ -10,18 +10,17 @@ bool seekPastMember(SfxApp& app, int64_t memberStart, const LzhHeader& header) {
   return app.archiveFile->seek(memberStart + static_cast<int64_t>(header.packedSize), platform::SEEK_FROM_BEGIN);
 }
 
-uint64_t sumOriginalSizes(SfxApp& app) {
-  if (app.archiveFile == nullptr) return 0;
-  const int64_t resume = app.archiveFile->tell();
-  uint64_t total = 0;
-  LzhHeader header;
-  forEachMember(
-      app, header,
-      [&](const LzhHeader& member) {
-        total += member.originalSize;
-        return true;
-      },
-      HeaderRejections::quiet);
-  app.archiveFile->seek(resume, platform::SEEK_FROM_BEGIN);
-  return total;
+WalkEnd walkMembers(SfxApp& app, LzhHeader& header, MemberVisitor& visitor, HeaderRejections rejections) {
+  for (;;) {
+    switch (readHeader(app, header, rejections)) {
+      case HeaderStatus::member: break;
+      case HeaderStatus::endOfArchive: return WalkEnd::endOfArchive;
+      case HeaderStatus::endOfFile: return WalkEnd::endOfFile;
+      case HeaderStatus::rejected:
+      case HeaderStatus::needMore: return WalkEnd::rejected;
+    }
+    const int64_t memberStart = app.archiveFile->tell();
+    if (!visitor.visit(header)) return WalkEnd::stopped;
+    if (!seekPastMember(app, memberStart, header)) return WalkEnd::seekFailed;
+  }
 }

@@ -1,5 +1,5 @@
 // The one way through an archive: member headers in turn, each member's packed data passed
-// over by one absolute seek from the member's start. The run, the pre-scan and the zsfx
+// over by one absolute seek from the member's start. The run, the payload check and the zsfx
 // read commands all walk with it, so that how the next header is found is decided here
 // alone.
 #pragma once
@@ -10,7 +10,8 @@
 #include "core/lzh_header.h"
 
 enum class WalkEnd {
-  endOfArchive,  // the end mark, or the file ended where a header would begin
+  endOfArchive,  // the end mark
+  endOfFile,     // the file ended where a header would begin: no end mark
   rejected,      // a header was damaged, truncated or of an unknown kind
   stopped,       // the visitor asked to stop
   seekFailed,    // the archive could not be positioned after a member
@@ -22,27 +23,30 @@ enum class WalkEnd {
 // ahead, not behind.
 bool seekPastMember(SfxApp& app, int64_t memberStart, const LzhHeader& header);
 
+// Called with each member header, the file standing on its packed data; false stops the walk.
+class MemberVisitor {
+ public:
+  virtual bool visit(LzhHeader& header) = 0;
+
+ protected:
+  ~MemberVisitor() = default;
+};
+
 // Reads each member header from the archive's current position into header and calls
-// visit(header) with the file on the member's packed data; visit returns false to stop.
-// A rejected header is shown through the application's observer unless rejections is quiet.
+// visitor.visit(header) with the file on the member's packed data. A rejected header is
+// shown through the application's observer unless rejections is quiet.
+WalkEnd walkMembers(SfxApp& app, LzhHeader& header, MemberVisitor& visitor,
+                    HeaderRejections rejections = HeaderRejections::shown);
+
+// walkMembers with a lambda (or any callable) as the visitor. The walk itself is compiled
+// once; only the call into the visitor is made per caller.
 template <typename Visit>
 WalkEnd forEachMember(SfxApp& app, LzhHeader& header, Visit&& visit,
                       HeaderRejections rejections = HeaderRejections::shown) {
-  for (;;) {
-    switch (readHeader(app, header, rejections)) {
-      case HeaderStatus::member: break;
-      case HeaderStatus::endOfArchive: return WalkEnd::endOfArchive;
-      case HeaderStatus::rejected:
-      case HeaderStatus::needMore: return WalkEnd::rejected;
-    }
-    const int64_t memberStart = app.archiveFile->tell();
-    if (!visit(header)) return WalkEnd::stopped;
-    if (!seekPastMember(app, memberStart, header)) return WalkEnd::seekFailed;
-  }
+  struct Adapter final : MemberVisitor {
+    explicit Adapter(Visit& function) : function_(function) {}
+    bool visit(LzhHeader& member) override { return function_(member); }
+    Visit& function_;
+  } adapter(visit);
+  return walkMembers(app, header, adapter, rejections);
 }
-
-// Sum of the original sizes of all members from the current position on, for the progress
-// bar; the file position is restored. It walks as the run will, so it counts
-// exactly the members the run reaches; a rejected header ends the count without a word (the
-// run reports it when it gets there).
-uint64_t sumOriginalSizes(SfxApp& app);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "core/wide_string.h"
+
 // The message box type of every engine message (MessageBoxW uType): MB_OK | MB_ICONEXCLAMATION.
 inline constexpr uint32_t BOX_WARNING = 0x30;
 
@@ -42,6 +44,10 @@ class RunObserver {
   // observer, a global, needs no destructor to be registered at start-up.
   ~RunObserver() = default;
 };
+
+// The system's text for an error code, or the code's number when the system has none, so that
+// a failure is never a blank message.
+WideString systemErrorText(uint32_t code);
 
 // The observer that shows nothing: what an application object reports to unless it is given
 // another one.

@@ -27,6 +27,36 @@ bool takeValue(const char16_t* begin, const char16_t* end, WideString& value) {
   return true;
 }
 
+// One argument from p, by the rules of the C runtime and CommandLineToArgvW: it ends at a
+// blank outside quotes; a quote toggles quoting and is dropped; 2n backslashes before a
+// quote stand for n, 2n + 1 for n and a literal quote; other backslashes are themselves.
+// Scripts quote a whole argument that holds a space ("/D=C:\Program Files\App"), so that is
+// the form most switches arrive in. Returns where the argument ends.
+const char16_t* takeArgument(const char16_t* p, WideString& argument) {
+  argument.assign(u"");
+  bool quoted = false;
+  while (*p && (quoted || !isBlank(*p))) {
+    uint32_t backslashes = 0;
+    while (*p == u'\\') {
+      ++backslashes;
+      ++p;
+    }
+    if (*p == u'"') {
+      for (uint32_t i = 0; i < backslashes / 2; ++i) argument.appendChar(u'\\');
+      if (backslashes % 2 == 1) {
+        argument.appendChar(u'"');
+      } else {
+        quoted = !quoted;
+      }
+      ++p;
+    } else {
+      for (uint32_t i = 0; i < backslashes; ++i) argument.appendChar(u'\\');
+      if (*p && (quoted || !isBlank(*p))) argument.appendChar(*p++);
+    }
+  }
+  return p;
+}
+
 }  // namespace
 
 const char16_t* skipProgramName(const char16_t* commandLine) {
@@ -44,32 +74,39 @@ const char16_t* skipProgramName(const char16_t* commandLine) {
 StubSwitches parseStubSwitches(const char16_t* arguments) {
   StubSwitches switches;
   const char16_t* p = arguments;
+  WideString argument;
   for (;;) {
     while (isBlank(*p)) ++p;
     if (*p == 0) break;
-    const bool isSwitch = *p == u'/' || *p == u'-';
-    const char16_t* name = p + 1;
-    // An argument ends at a blank outside quotes: /LOG="C:\my logs\a.log" is one.
-    bool quoted = false;
-    for (; *p && (quoted || !isBlank(*p)); ++p) {
-      if (*p == u'"') quoted = !quoted;
-    }
+    const char16_t* start = p;
+    p = takeArgument(p, argument);
+    const char16_t* text = argument.c_str();
+    const bool isSwitch = *text == u'/' || *text == u'-';
     const char16_t* value;
     if (!isSwitch) {
       switches.unknown = true;
-    } else if ((value = afterName(name, "D=")) != nullptr) {
-      // The rest of the line, trailing blanks dropped.
+    } else if (afterName(text + 1, "D=") != nullptr) {
+      // The rest of the line as it stands, trailing blanks dropped, so that a path with
+      // spaces needs no quotes; one pair of quotes around the value or around the whole
+      // switch is removed.
+      const bool switchQuoted = *start == u'"';
+      value = afterName(start + (switchQuoted ? 2 : 1), "D=");
+      if (value == nullptr) {
+        switches.unknown = true;  // quotes inside the name: /"D=..."
+        break;
+      }
       const char16_t* last = value + wideLength(value);
       while (last > value && isBlank(last[-1])) --last;
+      if (switchQuoted && last > value && last[-1] == u'"') --last;
       if (!takeValue(value, last, switches.destination)) switches.unknown = true;
       break;
-    } else if ((value = afterName(name, "LOG=")) != nullptr) {
-      if (!takeValue(value, p, switches.logFile)) switches.unknown = true;
-    } else if (afterName(name, "S") == p) {
+    } else if ((value = afterName(text + 1, "LOG=")) != nullptr) {
+      if (!takeValue(value, value + wideLength(value), switches.logFile)) switches.unknown = true;
+    } else if (afterName(text + 1, "S") != nullptr && text[2] == 0) {
       switches.silent = true;
-    } else if (afterName(name, "NORUN") == p) {
+    } else if (afterName(text + 1, "NORUN") != nullptr && text[6] == 0) {
       switches.noRun = true;
-    } else if (afterName(name, "?") == p) {
+    } else if (afterName(text + 1, "?") != nullptr && text[2] == 0) {
       switches.help = true;
     } else {
       switches.unknown = true;

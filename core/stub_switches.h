@@ -16,9 +16,10 @@ struct StubSwitches {
 // The arguments of a full command line: what follows the program's name (quoted or not).
 const char16_t* skipProgramName(const char16_t* commandLine);
 
-// Reads the switches from the arguments. A switch starts with "/" or "-"; names are compared
-// without regard to case. /D= must come last: its value is the rest of the line, without
-// trailing spaces and without one pair of enclosing quotes, so spaces need no quotes. The
-// value of /LOG= ends at a space unless it is quoted. A missing value, an argument that is
-// no switch, or an unknown switch sets unknown.
+// Reads the switches from the arguments, split and unquoted as the C runtime does (a switch
+// quoted whole, "/LOG=C:\my logs\x.log", is the same switch). A switch starts with "/" or
+// "-"; names are compared without regard to case. /D= must come last: its value is the rest
+// of the line, without trailing spaces and without one pair of quotes around the value or
+// around the whole switch, so spaces need no quotes. A missing value, an argument that is no
+// switch, or an unknown switch sets unknown.
 StubSwitches parseStubSwitches(const char16_t* arguments);

@@ -5,20 +5,16 @@
 #include <cstdlib>
 #include <new>
 
+#include <bits/functexcept.h>
+
 #include "platform/platform.h"
 
 namespace {
 
 // An allocation that cannot be served ends the process: with the standard bad-allocation
 // exception where the build has exceptions (nothing catches it), at once in the stub, which
-// is built without them to stay small.
-[[noreturn]] void allocationFailed() {
-#if defined(__cpp_exceptions)
-  throw std::bad_alloc();
-#else
-  std::abort();
-#endif
-}
+// is built without them to stay small and defines the library's thrower to end the process.
+[[noreturn]] void allocationFailed() { std::__throw_bad_alloc(); }
 
 // What charAt and c_str hand out when there is no text.
 const char16_t kEmptyText[1] = {0};
@@ -117,6 +113,16 @@ void WideString::append(const WideString& other) {
     return;
   }
   appendText(other.c_str());
+}
+
+void WideString::appendNumber(uint64_t value) {
+  char16_t digits[20];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char16_t>(u'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) appendChar(digits[--n]);
 }
 
 void WideString::appendChar(char16_t unit) {

@@ -35,6 +35,7 @@ class WideString {
   void append(const WideString& other);   // result always has text
   void appendText(const char16_t* text);  // null allowed; result always has text
   void appendChar(char16_t unit);
+  void appendNumber(uint64_t value);  // in decimal
   void ensureTrailingChar(char16_t unit);
   // New buffer of n zero units holding the first min(n - 1, old length) units of the old text.
   void resizeZeroed(uint32_t n);

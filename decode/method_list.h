@@ -1,12 +1,16 @@
 // The LZH methods, one table for the decoders, the encoder and the archive writer. A member's
-// method number is the position of its header's 5-byte identifier in this list; the
-// comparison covers exactly 5 bytes.
+// method number is the position of its header's 5-byte identifier in this list.
+//
+// The table keeps the three letters between the identifier's dashes ("lh5" for "-lh5-"):
+// a program that holds whole identifiers looks like an archive to the tools that look for
+// one inside a self-extracting file (lhasa takes the stub's own table for a member header
+// and finds nothing behind it).
 #pragma once
 
 #include <cstdint>
 
 struct LzhMethod {
-  char id[6];
+  char letters[4];
   // The sliding window of the compressing methods is 2^dictionaryBits bytes; 0 for the
   // stored methods and the directory entry.
   uint8_t dictionaryBits;
@@ -14,8 +18,17 @@ struct LzhMethod {
 
 inline constexpr int METHOD_COUNT = 12;
 inline constexpr LzhMethod METHODS[METHOD_COUNT] = {
-    {"-lh0-", 0},  {"-lh1-", 12}, {"-lh2-", 13}, {"-lh3-", 13}, {"-lh4-", 12}, {"-lh5-", 13},
-    {"-lh6-", 15}, {"-lh7-", 16}, {"-lzs-", 11}, {"-lz5-", 12}, {"-lz4-", 0},  {"-lhd-", 0}};
+    {"lh0", 0},  {"lh1", 12}, {"lh2", 13}, {"lh3", 13}, {"lh4", 12}, {"lh5", 13},
+    {"lh6", 15}, {"lh7", 16}, {"lzs", 11}, {"lz5", 12}, {"lz4", 0},  {"lhd", 0}};
+
+// The 5-byte identifier of a method as headers hold it, NUL-terminated.
+struct MethodId {
+  char text[6];
+};
+constexpr MethodId methodIdOf(int methodNumber) {
+  const char* letters = METHODS[methodNumber].letters;
+  return {{'-', letters[0], letters[1], letters[2], '-', 0}};
+}
 inline constexpr int METHOD_LH0 = 0;  // stored
 inline constexpr int METHOD_LH1 = 1;
 inline constexpr int METHOD_LH2 = 2;

@@ -18,6 +18,7 @@
 #include "core/extract.h"
 #include "core/lzh_header.h"
 #include "core/member_walk.h"
+#include "core/payload_check.h"
 #include "core/run_observer.h"
 #include "fuzz/fuzz_file.h"
 
@@ -104,6 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   scratch.load(data, size, *app.archiveFile);
 
   if (claimedBytes(app) > kMaxClaimedBytes) return 0;
+  // The run goes ahead whatever the survey found: it must be safe on any input, also one
+  // that zsfx extract or the stub would have refused before starting.
+  surveyPayload(app, app.payload);
 
   const fs::path previous = fs::current_path();
   fs::current_path(sandbox.destination);

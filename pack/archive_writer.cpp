@@ -192,7 +192,7 @@ bool LzhArchiveWriter::writeMember(const std::u16string& path, bool isDirectory,
 }
 
 bool LzhArchiveWriter::addDirectory(const std::u16string& path, int64_t modificationTime, std::string& error) {
-  return writeMember(path, true, METHODS[METHOD_DIRECTORY].id, 0, 0, modificationTime, nullptr, 0, error);
+  return writeMember(path, true, methodIdOf(METHOD_DIRECTORY).text, 0, 0, modificationTime, nullptr, 0, error);
 }
 
 bool LzhArchiveWriter::addFile(const std::u16string& path, const uint8_t* data, size_t size,
@@ -207,11 +207,11 @@ bool LzhArchiveWriter::addFile(const std::u16string& path, const uint8_t* data, 
   if (options.method != PackMethod::lh0 && size != 0) {
     std::vector<uint8_t> packed = encodeStaticHuffman(options.method, options.level, data, size);
     if (packed.size() < size) {
-      return writeMember(path, false, methodIdOf(options.method), static_cast<uint32_t>(size), crc, modificationTime, packed.data(),
+      return writeMember(path, false, methodIdOf(options.method).text, static_cast<uint32_t>(size), crc, modificationTime, packed.data(),
                          packed.size(), error);
     }
   }
-  return writeMember(path, false, METHODS[METHOD_LH0].id, static_cast<uint32_t>(size), crc, modificationTime, data, size, error);
+  return writeMember(path, false, methodIdOf(METHOD_LH0).text, static_cast<uint32_t>(size), crc, modificationTime, data, size, error);
 }
 
 bool LzhArchiveWriter::finish(std::string& error) {

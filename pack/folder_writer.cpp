@@ -164,7 +164,7 @@ class FolderWriter {
 
     if (job.first && job.last) {  // the whole member is here
       const bool packs = !stored && job.packed.bytes.size() < rawSize;
-      MemberHeaderFields fields = fieldsOf(entry, methodIdOf(packs ? options_.method : PackMethod::lh0));
+      MemberHeaderFields fields = fieldsOf(entry, methodIdOf(packs ? options_.method : PackMethod::lh0).text);
       fields.crc = job.crc;
       fields.packedSize = packs ? job.packed.bytes.size() : rawSize;
       const uint8_t* data = packs ? job.packed.bytes.data() : raw;
@@ -172,7 +172,7 @@ class FolderWriter {
     }
 
     if (job.first) {
-      if (!writer_.beginMember(fieldsOf(entry, methodIdOf(options_.method)), error)) return false;
+      if (!writer_.beginMember(fieldsOf(entry, methodIdOf(options_.method).text), error)) return false;
       packedBytes_ = 0;
     }
     if (stored) {
@@ -189,7 +189,7 @@ class FolderWriter {
     if (!job.last) return true;
 
     if (stored || packedBytes_ < entry.size) {
-      MemberHeaderFields fields = fieldsOf(entry, methodIdOf(options_.method));
+      MemberHeaderFields fields = fieldsOf(entry, methodIdOf(options_.method).text);
       fields.crc = job.crc;
       fields.packedSize = packedBytes_;
       return writer_.finishMember(fields, error);
@@ -199,7 +199,7 @@ class FolderWriter {
 
   // A member that did not shrink is written again, stored, from a second reading of its file.
   bool storeAgain(const FolderEntry& entry, uint16_t crc, std::string& error) {
-    MemberHeaderFields fields = fieldsOf(entry, methodIdOf(PackMethod::lh0));
+    MemberHeaderFields fields = fieldsOf(entry, methodIdOf(PackMethod::lh0).text);
     fields.crc = crc;
     fields.packedSize = entry.size;
     if (!writer_.restartMember(fields, error)) return false;

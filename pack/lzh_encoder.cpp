@@ -147,7 +147,7 @@ void writeBlocks(BitWriter& out, const std::vector<uint32_t>& tokens, const Meth
 MethodShape methodShape(PackMethod method) {
   const LzhMethod& entry = METHODS[methodNumberOf(method)];
   MethodShape shape{};
-  std::memcpy(shape.id, entry.id, sizeof shape.id);
+  std::memcpy(shape.id, methodIdOf(method).text, sizeof shape.id);
   shape.dictionaryBits = entry.dictionaryBits;
   if (method != PackMethod::lh0) {
     shape.positionSymbols = static_cast<int>(staticPositionSymbols(entry.dictionaryBits));

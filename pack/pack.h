@@ -41,7 +41,7 @@ constexpr int methodNumberOf(PackMethod method) {
   }
   return METHOD_LH0;
 }
-inline const char* methodIdOf(PackMethod method) { return METHODS[methodNumberOf(method)].id; }
+constexpr MethodId methodIdOf(PackMethod method) { return methodIdOf(methodNumberOf(method)); }
 enum class PackLevel { fast, normal, best };
 
 struct PackOptions {

@@ -52,6 +52,8 @@ bool writeFile(FileHandle h, const void* buffer, uint32_t count);
 // Moves the file pointer; on success stores the new position in *newPosition when given.
 bool seekFile(FileHandle h, int64_t distance, int moveMethod, int64_t* newPosition);
 void closeFile(FileHandle h);
+// The size of an open file (GetFileSizeEx).
+bool fileSize(FileHandle h, uint64_t* size);
 
 // --- names in the file system (DeleteFileW, GetFileAttributesW, CreateDirectoryW) ---
 bool deleteFile(const char16_t* path);
@@ -59,6 +61,12 @@ uint32_t getFileAttributes(const char16_t* path);
 bool createDirectory(const char16_t* path);
 // _wutime64 with access and modification time both set to unixTime; false on failure.
 bool setFileTimes(const char16_t* path, int64_t unixTime);
+// The size of the file named by path (GetFileAttributesExW); false when there is none, or a
+// folder stands there.
+bool fileSizeAt(const char16_t* path, uint64_t* size);
+// The bytes free to the caller on the volume that holds the existing folder path
+// (GetDiskFreeSpaceExW, statvfs); false when the system cannot tell.
+bool freeDiskSpace(const char16_t* folder, uint64_t* bytes);
 
 // --- current directory (GetCurrentDirectoryW, SetCurrentDirectoryW) ---
 // GetCurrentDirectoryW semantics: the length without terminator when it fits in capacity,

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -205,6 +206,16 @@ void closeFile(FileHandle h) {
   if (isOpen(h)) ::close(static_cast<int>(h));
 }
 
+bool fileSize(FileHandle h, uint64_t* size) {
+  struct stat info {};
+  if (::fstat(static_cast<int>(h), &info) != 0) {
+    failWith(errno);
+    return false;
+  }
+  *size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
 bool deleteFile(const char16_t* path) {
   // unlink(2) refuses folders as DeleteFileW does.
   if (::unlink(toOsPath(path).c_str()) != 0) {
@@ -240,6 +251,29 @@ bool setFileTimes(const char16_t* path, int64_t unixTime) {
     failWith(errno);
     return false;
   }
+  return true;
+}
+
+bool fileSizeAt(const char16_t* path, uint64_t* size) {
+  struct stat info {};
+  if (::stat(toOsPath(path).c_str(), &info) != 0) {
+    failWith(errno);
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) return false;
+  *size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
+bool freeDiskSpace(const char16_t* folder, uint64_t* bytes) {
+  struct statvfs info {};
+  if (::statvfs(toOsPath(folder).c_str(), &info) != 0) {
+    failWith(errno);
+    return false;
+  }
+  // f_bavail: the blocks free to a caller without privileges, as GetDiskFreeSpaceExW's
+  // "available to the caller".
+  *bytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
   return true;
 }
 

@@ -131,14 +131,31 @@ bool seekFile(FileHandle h, int64_t distance, int moveMethod, int64_t* newPositi
 
 void closeFile(FileHandle h) { CloseHandle(toHandle(h)); }
 
+bool fileSize(FileHandle h, uint64_t* size) {
+  // The end's position, then back: SetFilePointerEx is imported anyway, GetFileSizeEx not.
+  LARGE_INTEGER zero = {}, here, end;
+  if (!SetFilePointerEx(toHandle(h), zero, &here, FILE_CURRENT) || !SetFilePointerEx(toHandle(h), zero, &end, FILE_END) ||
+      !SetFilePointerEx(toHandle(h), here, nullptr, FILE_BEGIN)) {
+    return false;
+  }
+  *size = static_cast<uint64_t>(end.QuadPart);
+  return true;
+}
+
 bool deleteFile(const char16_t* path) {
   const SystemPath systemPath(path);
   return systemPath.get() != nullptr && DeleteFileW(systemPath.get()) != 0;
 }
 
-uint32_t getFileAttributes(const char16_t* path) {
+// GetFileAttributesExW serves both getFileAttributes and fileSizeAt: one import, not two.
+bool attributeData(const char16_t* path, WIN32_FILE_ATTRIBUTE_DATA& data) {
   const SystemPath systemPath(path);
-  return systemPath.get() != nullptr ? GetFileAttributesW(systemPath.get()) : INVALID_FILE_ATTRIBUTES;
+  return systemPath.get() != nullptr && GetFileAttributesExW(systemPath.get(), GetFileExInfoStandard, &data);
+}
+
+uint32_t getFileAttributes(const char16_t* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return attributeData(path, data) ? data.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
 }
 
 bool createDirectory(const char16_t* path) {
@@ -152,6 +169,21 @@ bool setFileTimes(const char16_t* path, int64_t unixTime) {
   times.modtime = unixTime;
   const SystemPath systemPath(path);
   return systemPath.get() != nullptr && _wutime64(systemPath.get(), &times) == 0;
+}
+
+bool fileSizeAt(const char16_t* path, uint64_t* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!attributeData(path, data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
+}
+
+bool freeDiskSpace(const char16_t* folder, uint64_t* bytes) {
+  const SystemPath systemPath(folder);
+  ULARGE_INTEGER available;
+  if (systemPath.get() == nullptr || !GetDiskFreeSpaceExW(systemPath.get(), &available, nullptr, nullptr)) return false;
+  *bytes = available.QuadPart;
+  return true;
 }
 
 uint32_t getCurrentDirectory(char16_t* buffer, uint32_t capacity) {

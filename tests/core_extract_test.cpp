@@ -12,6 +12,8 @@
 
 #include "core/app.h"
 #include "core/extract.h"
+#include "core/free_space.h"
+#include "core/payload_check.h"
 #include "core/run_observer.h"
 #include "support/lzh_test_archive.h"
 
@@ -59,6 +61,13 @@ class Extraction : public ::testing::Test {
   // Writes settings block + archive to a file, opens it as the archive of app, makes the
   // destination the current directory and runs the worker.
   void run(const Bytes& archive) {
+    open(archive);
+    CurrentDirectory inDestination(destination);
+    app.destinationFolder.assign(destination.u16string().c_str());
+    extractionWorker(&app);
+  }
+  // The same up to the survey that comes before any run.
+  void open(const Bytes& archive) {
     Bytes file = emptySettingsBlock();
     file.insert(file.end(), archive.begin(), archive.end());
     const fs::path archivePath = scratch.path() / "archive.bin";
@@ -68,9 +77,8 @@ class Extraction : public ::testing::Test {
                           platform::DISPOSITION_OPEN_EXISTING, platform::ATTRIBUTE_NORMAL);
     ASSERT_TRUE(app.archiveFile->isOpen());
     ASSERT_TRUE(readSettings(*app.archiveFile, app.settings));
-    CurrentDirectory inDestination(destination);
-    app.destinationFolder.assign(destination.u16string().c_str());
-    extractionWorker(&app);
+    app.archiveStart = app.archiveFile->tell();
+    surveyPayload(app, app.payload);
   }
 
   Member stored(const std::string& name, const Bytes& data, int level = 2) {
@@ -367,4 +375,29 @@ TEST_F(Extraction, CorruptedTextShowsTheWholePath) {
   const WideString longPath(std::u16string(400, u'p').c_str());
   const WideString text = corruptedFileText(longPath);
   EXPECT_EQ(std::u16string(text.c_str()), u"ファイル " + std::u16string(400, u'p') + u" が壊れています。");
+}
+
+// The room a run needs before it writes: every member, less the files it replaces, plus the
+// largest member's copy beside its target. The figures go to the user in MB.
+TEST_F(Extraction, SpaceNeededCountsReplacedFilesAndTheLargestMember) {
+  fs::create_directory(destination / "sub");
+  writeFileBytes(destination / "sub" / "old.bin", patternBytes(1000));
+  fs::create_directory(destination / "big.bin");  // a folder replaces nothing
+  Member dir;
+  dir.method = "-lhd-";
+  dir.ext = {directoryExt("sub/")};
+  Member replacing = stored("sub/old.bin", patternBytes(3000));
+  open(encodeArchive({dir, replacing, stored("big.bin", patternBytes(5000))}));
+  const SpaceNeed need = measureSpaceNeed(app, app.payload, WideString(destination.u16string().c_str()));
+  EXPECT_EQ(need.needed, 3000u + 5000u - 1000u + 5000u);
+  EXPECT_TRUE(need.known);
+  // A folder that does not exist yet is measured on its nearest existing parent.
+  const SpaceNeed below = measureSpaceNeed(app, app.payload, WideString((destination / "new" / "deeper").u16string().c_str()));
+  EXPECT_EQ(below.needed, 3000u + 5000u + 5000u);
+  EXPECT_TRUE(below.known);
+  SpaceNeed shown;
+  shown.needed = 5'100'001;
+  shown.available = 4'099'999;
+  EXPECT_EQ(std::u16string(diskSpaceText(shown).c_str()),
+            u"ディスクの空き容量が足りません。\n必要な空き容量: 5.2 MB\n現在の空き容量: 4.0 MB");
 }

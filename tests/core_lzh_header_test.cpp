@@ -8,6 +8,7 @@
 
 #include "core/app.h"
 #include "core/member_walk.h"
+#include "core/payload_check.h"
 #include "support/lzh_test_archive.h"
 
 using namespace lzhtest;
@@ -51,6 +52,12 @@ class HeaderReader : public ::testing::Test {
     return readHeader(app, header);
   }
   std::u16string path() const { return header.path.c_str(); }
+  // The progress bar's total, from the walk that checks the payload.
+  uint64_t surveyedTotal() {
+    PayloadSurvey survey;
+    surveyPayload(app, survey);
+    return survey.totalBytes;
+  }
 
   ScratchFolder scratch;
   MessageRecorder recorder;
@@ -84,9 +91,9 @@ Bytes level0WithLength(uint8_t nameLength, uint8_t headerLength) {
 
 TEST_F(HeaderReader, EmptyArchive) {
   EXPECT_EQ(readFromFile({0}), HeaderStatus::endOfArchive);
-  EXPECT_EQ(readFromFile({}), HeaderStatus::endOfArchive);
+  EXPECT_EQ(readFromFile({}), HeaderStatus::endOfFile);  // no end mark: maybe cut short
   open({0});
-  EXPECT_EQ(sumOriginalSizes(app), 0u);
+  EXPECT_EQ(surveyedTotal(), 0u);
   EXPECT_EQ(app.archiveFile->tell(), 0);
   EXPECT_TRUE(recorder.messages.empty());
 }
@@ -276,7 +283,7 @@ TEST_F(HeaderReader, LongLevel2HeadersUseTheFull16BitLength) {
     Bytes archive = encodeArchive({m, level(2, "next.txt", bytesOf("n"))});
     ASSERT_EQ(archive[0] | (archive[1] << 8), static_cast<int>(total));
     open(archive);
-    EXPECT_EQ(sumOriginalSizes(app), 5u);
+    EXPECT_EQ(surveyedTotal(), 5u);
     ASSERT_EQ(readHeader(app, header), HeaderStatus::member) << total;
     EXPECT_EQ(path(), std::u16string(40, u'w') + u"/x.txt");
     EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(total));
@@ -298,7 +305,7 @@ TEST_F(HeaderReader, Level2LengthLeavingOutTheFinalZero) {
     return archive;
   };
   open(withStatedLength(total - 2));
-  EXPECT_EQ(sumOriginalSizes(app), 5u);
+  EXPECT_EQ(surveyedTotal(), 5u);
   ASSERT_EQ(readHeader(app, header), HeaderStatus::member);
   EXPECT_EQ(path(), u"os9.txt");
   EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(total));
@@ -374,7 +381,7 @@ TEST_F(HeaderReader, Level3ReadsLikeLevel2WithWideLengths) {
   const Bytes archive = encodeArchive({m, level(2, "next.txt", bytesOf("n"))});
   const int64_t headerSize = static_cast<int64_t>(le32(archive.data() + 24));
   open(archive);
-  EXPECT_EQ(sumOriginalSizes(app), 6u);
+  EXPECT_EQ(surveyedTotal(), 6u);
   std::vector<std::u16string> paths;
   EXPECT_EQ(forEachMember(app, header,
                           [&](const LzhHeader& member) {
@@ -443,7 +450,7 @@ TEST_F(HeaderReader, SizesOf4GiBAndMoreComeFromExtendedHeader0x42) {
     big.ext = {sizes64(6, huge)};
     Member next = level(lvl, "next.txt", bytesOf("n"));
     open(encodeArchive({big, next}));
-    EXPECT_EQ(sumOriginalSizes(app), huge + 1) << lvl;
+    EXPECT_EQ(surveyedTotal(), huge + 1) << lvl;
     std::vector<uint64_t> sizes;
     EXPECT_EQ(forEachMember(app, header,
                             [&](const LzhHeader& member) {
@@ -489,8 +496,8 @@ TEST_F(HeaderReader, SumOfOriginalSizesRestoresThePosition) {
   const Bytes members = encodeArchive({l0, l1, l2, dir});
   archive.insert(archive.end(), members.begin(), members.end());
   open(archive);
-  ASSERT_TRUE(app.archiveFile->seek(1, platform::SEEK_FROM_BEGIN));
-  EXPECT_EQ(sumOriginalSizes(app), 10u + 20u + uint64_t{0xFFFFFFF0u});
+  app.archiveStart = 1;
+  EXPECT_EQ(surveyedTotal(), 10u + 20u + uint64_t{0xFFFFFFF0u});
   EXPECT_EQ(app.archiveFile->tell(), 1);
   // The walk passes over the same members.
   int count = 0;

@@ -150,12 +150,12 @@ TEST_F(Frame, ClaimedSizeBeyondThePackedDataFailsAtOnce) {
       const DecodeResult result = decode(Bytes(held, 0), 0xF0000000u, 16, method);
       const auto elapsed = std::chrono::steady_clock::now() - start;
       const auto written = std::filesystem::file_size(scratch.path() / "out");
-      EXPECT_EQ(result.status, DecodeStatus::damaged) << METHODS[method].id << " holding " << held;
-      EXPECT_LT(elapsed, std::chrono::seconds(1)) << METHODS[method].id << " holding " << held;
-      EXPECT_LT(written, 1u << 20) << METHODS[method].id << " holding " << held;
+      EXPECT_EQ(result.status, DecodeStatus::damaged) << methodIdOf(method).text << " holding " << held;
+      EXPECT_LT(elapsed, std::chrono::seconds(1)) << methodIdOf(method).text << " holding " << held;
+      EXPECT_LT(written, 1u << 20) << methodIdOf(method).text << " holding " << held;
       // Nothing is decoded from an archive that cannot deliver the packed data.
       if (held < 16) {
-        EXPECT_EQ(written, 0u) << METHODS[method].id;
+        EXPECT_EQ(written, 0u) << methodIdOf(method).text;
       }
     }
   }

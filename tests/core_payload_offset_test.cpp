@@ -104,18 +104,34 @@ TEST_F(PayloadOffset, OpenPayloadFromReadsTheSettingsBehindTheImage) {
   file.push_back(0);  // empty archive
   writeFileBytes(scratch.path() / "sfx.exe", file);
   SfxApp app;
-  ASSERT_TRUE(openPayloadFrom(app, (scratch.path() / "sfx.exe").u16string().c_str()));
+  ASSERT_EQ(openPayloadFrom(app, (scratch.path() / "sfx.exe").u16string().c_str()), PayloadOpen::ok);
   EXPECT_EQ(app.archiveFile->tell(), static_cast<int64_t>(imageEnd + 1));
+  EXPECT_EQ(app.payloadStart, static_cast<int64_t>(imageEnd));
+  EXPECT_EQ(app.archiveStart, static_cast<int64_t>(imageEnd + 1));
   EXPECT_EQ(app.settings.complete, 0);
   EXPECT_TRUE(app.destinationFolder.equals(app.settings.destination.c_str()));
   EXPECT_TRUE(app.destinationFolder.hasText());
 }
 
-TEST_F(PayloadOffset, ImageWithoutPayloadFailsQuietly) {
-  writeFileBytes(scratch.path() / "bare.exe", peImage({{0x200, 0x300}}));
-  SfxApp app;
-  EXPECT_FALSE(openPayloadFrom(app, (scratch.path() / "bare.exe").u16string().c_str()));
-  EXPECT_EQ(app.settings.complete, 0);
+// A bare stub has no payload and says nothing; any byte behind the image starts a settings
+// block, and one that ends early is a download cut short.
+TEST_F(PayloadOffset, WhatLiesBehindTheImageDecidesHowOpeningFails) {
+  const struct {
+    Bytes behind;
+    PayloadOpen expected;
+  } cases[] = {
+      {{}, PayloadOpen::noPayload},
+      {{1}, PayloadOpen::cutSettings},
+      {{1, 3, 'T', 0}, PayloadOpen::cutSettings},  // a title of 3 units, cut in the first
+  };
+  for (const auto& c : cases) {
+    Bytes file = peImage({{0x200, 0x300}});
+    file.insert(file.end(), c.behind.begin(), c.behind.end());
+    writeFileBytes(scratch.path() / "cut.exe", file);
+    SfxApp app;
+    EXPECT_EQ(openPayloadFrom(app, (scratch.path() / "cut.exe").u16string().c_str()), c.expected) << c.behind.size();
+    EXPECT_EQ(app.settings.complete, 0);
+  }
   SfxApp missing;
-  EXPECT_FALSE(openPayloadFrom(missing, (scratch.path() / "missing.exe").u16string().c_str()));
+  EXPECT_EQ(openPayloadFrom(missing, (scratch.path() / "missing.exe").u16string().c_str()), PayloadOpen::failed);
 }

@@ -39,7 +39,14 @@ const Case kCases[] = {
     {u"/D=", false, false, false, true, nullptr, nullptr},
     {u"/D=\"\"", false, false, false, true, nullptr, nullptr},
     {u"/LOG=", false, false, false, true, nullptr, nullptr},
-    {u"\"/S\"", false, false, false, true, nullptr, nullptr},
+    // Quoted whole, as Python's subprocess, .NET's ArgumentList, PowerShell and Wine pass
+    // an argument that holds a space; backslashes before a quote as the C runtime reads them.
+    {u"\"/S\"", true, false, false, false, nullptr, nullptr},
+    {u"/S \"/D=C:\\Program Files\\App\"", true, false, false, false, u"C:\\Program Files\\App", nullptr},
+    {u"\"/LOG=C:\\my logs\\x.log\" \"/NORUN\"", false, true, false, false, nullptr, u"C:\\my logs\\x.log"},
+    {u"/LOG=a\\\\\"b c\" /S", true, false, false, false, nullptr, u"a\\b c"},
+    {u"/LOG=\"a\\\"b\"", false, false, false, false, nullptr, u"a\"b"},
+    {u"\"/X\"", false, false, false, true, nullptr, nullptr},
 };
 
 TEST(StubSwitches, ParsesTheArgumentsAsCallersWriteThem) {

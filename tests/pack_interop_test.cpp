@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/lzh_test_archive.h"
 #include "support/zsfx_runner.h"
 
 namespace fs = std::filesystem;
@@ -159,4 +160,43 @@ TEST_F(OtherTools, CodePage932NamesStillListExactly) {
   listed.erase(listed.begin());
   EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()),
             (std::set<std::string>{"はじめに.txt", "ソフト表示.txt", "日本/", "日本/データ.bin"}));
+}
+
+// A self-extracting file made by zsfx make carries a trailer behind its archive's end mark.
+// lhasa and 7-Zip still list and extract the file itself; lsar and unar, which take the file
+// for a self-extracting LZH but cannot parse it (with or without the trailer), read the
+// archive inside it, trailer and all.
+TEST_F(OtherTools, SelfExtractingFileWithItsTrailer) {
+  const fs::path stub = fs::path(dir_) / "stub.exe", sfx = fs::path(dir_) / "setup.exe";
+  lzhtest::writeFileBytes(stub, lzhtest::fakeStub());
+  ZsfxRun run = runZsfx({"make", "-o", sfx.string(), "--stub", stub.string(), "--from", src_.string(), "--no-settings"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<uint8_t> made = lzhtest::readFileBytes(sfx);
+  const fs::path inside = fs::path(dir_) / "inside.lzh";  // behind the stub and the 1-byte settings block
+  lzhtest::writeFileBytes(inside, std::vector<uint8_t>(made.begin() + 0x601, made.end()));
+
+  int status = -1;
+  size_t rows = 0;
+  for (const std::string& line : lines(capture("lhasa l " + q(sfx), status)))
+    if (line.rfind("[MS-DOS]", 0) == 0) ++rows;
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(rows, 5u);
+  std::vector<std::string> listed = lines(capture("lsar " + q(inside), status));
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(listed.size(), 6u);  // the archive's name, then the five entries
+  const struct {
+    const char* tool;
+    std::string command;
+  } extractions[] = {
+      {"lhasa x", "lhasa x " + q(sfx)},
+      {"7zz x", "7zz x -y " + q(sfx)},
+      {"unar", "unar -q -D " + q(inside)},
+  };
+  for (const auto& e : extractions) {
+    const fs::path out = fs::path(dir_) / ("by-" + std::string(e.tool).substr(0, 5));
+    fs::create_directories(out);
+    capture("cd " + q(out) + " && " + e.command, status);
+    EXPECT_EQ(status, 0) << e.tool;
+    expectExtracted(out, e.tool);
+  }
 }

@@ -23,27 +23,26 @@ void writeFile(const std::string& path, const std::vector<unsigned char>& bytes)
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void put16(std::vector<unsigned char>& b, size_t at, uint16_t v) {
-  b[at] = v & 0xFF;
-  b[at + 1] = v >> 8;
-}
-void put32(std::vector<unsigned char>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = (v >> (8 * i)) & 0xFF;
+// CRC-32 as zip computes it, a bit at a time: the reference for the trailer make writes.
+uint32_t bitwiseCrc32(const unsigned char* bytes, size_t count) {
+  uint32_t crc = 0xFFFFFFFFu;
+  while (count-- > 0) {
+    crc ^= *bytes++;
+    for (int i = 0; i < 8; ++i) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+  }
+  return ~crc;
 }
 
-// The smallest image the payload finder accepts: DOS header, PE signature, a COFF header
-// without optional header, and two sections whose raw data ends at byte 0x600.
-std::vector<unsigned char> fakeStub() {
-  std::vector<unsigned char> image(0x600, 0);
-  image[0] = 'M', image[1] = 'Z';
-  put32(image, 0x3C, 0x80);
-  image[0x80] = 'P', image[0x81] = 'E';
-  put16(image, 0x84 + 2, 2);  // sections
-  put16(image, 0x84 + 16, 0);  // optional header size
-  const size_t sections = 0x84 + 20;
-  put32(image, sections + 16, 0x200), put32(image, sections + 20, 0x400);      // .b: 0x400..0x600
-  put32(image, sections + 40 + 16, 0x200), put32(image, sections + 40 + 20, 0x200);  // .a: 0x200..0x400
-  return image;
+// The trailer that follows the archive's end mark: the mark (starting with 0) and the CRC-32
+// of everything from the settings block at payloadStart to the end mark.
+void expectTrailer(const std::vector<unsigned char>& made, size_t payloadStart) {
+  ASSERT_GT(made.size(), payloadStart + 12);
+  const size_t at = made.size() - 12;
+  EXPECT_EQ(std::string(made.begin() + at, made.begin() + at + 8), std::string("\0ZSFXCRC", 8));
+  EXPECT_EQ(made[at - 1], 0) << "the end mark";
+  uint32_t stored = 0;
+  for (int i = 0; i < 4; ++i) stored |= uint32_t{made[at + 8 + i]} << (8 * i);
+  EXPECT_EQ(stored, bitwiseCrc32(made.data() + payloadStart, at - payloadStart));
 }
 
 class ZsfxCli : public testing::Test {
@@ -90,14 +89,14 @@ TEST_F(ZsfxCli, FilesThatAreNotArchivesExitWithTwoAndSaySo) {
   EXPECT_FALSE(run.err.empty());
 
   // A stub with nothing behind its image: no settings block can be read.
-  writeFile(path("bare.exe"), fakeStub());
+  writeFile(path("bare.exe"), lzhtest::fakeStub());
   run = runZsfx({"extract", zsfxPath(path("bare.exe")), "-C", zsfxPath(path("out"))});
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_FALSE(fs::exists(path("out")));
 }
 
 TEST_F(ZsfxCli, MadeFileCarriesSettingsAndArchive) {
-  writeFile(path("stub.exe"), fakeStub());
+  writeFile(path("stub.exe"), lzhtest::fakeStub());
   ZsfxRun run = runZsfx({"make", "-o", zsfxPath(path("sfx.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
                          zsfxPath(corpus("headers/dir-entries.lzh")), "--title", "インストーラ", "--dest",
                          "Tools\\App", "--program-files", "--shortcut-target", "bin\\tool.exe", "--startmenu",
@@ -129,14 +128,15 @@ TEST_F(ZsfxCli, MadeFileCarriesSettingsAndArchive) {
 }
 
 TEST_F(ZsfxCli, MadeFileWithoutSettingsHasTheOneByteBlock) {
-  writeFile(path("stub.exe"), fakeStub());
+  writeFile(path("stub.exe"), lzhtest::fakeStub());
   ZsfxRun run = runZsfx({"make", "-o", zsfxPath(path("sfx.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
                          zsfxPath(corpus("headers/lz4-stored.lzh")), "--no-settings"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::vector<unsigned char> made = readFileBytes(path("sfx.exe"));
   const std::vector<unsigned char> archive = readFileBytes(corpus("headers/lz4-stored.lzh"));
-  ASSERT_EQ(made.size(), 0x600 + 1 + archive.size());
+  ASSERT_EQ(made.size(), 0x600 + 1 + archive.size() + 12);
   EXPECT_EQ(made[0x600], 0);
+  expectTrailer(made, 0x600);
   run = runZsfx({"settings", zsfxPath(path("sfx.exe"))});
   EXPECT_NE(run.out.find("complete: 0\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("title: Zolt SFX\n"), std::string::npos) << run.out;
@@ -145,7 +145,7 @@ TEST_F(ZsfxCli, MadeFileWithoutSettingsHasTheOneByteBlock) {
 }
 
 TEST_F(ZsfxCli, MakeRefusesWhatTheStubCouldNotRead) {
-  writeFile(path("stub.exe"), fakeStub());
+  writeFile(path("stub.exe"), lzhtest::fakeStub());
   const std::string archive = zsfxPath(corpus("headers/lz4-stored.lzh"));
   // A string of 256 units does not fit its one-byte length.
   ZsfxRun run = runZsfx({"make", "-o", zsfxPath(path("a.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
@@ -158,7 +158,7 @@ TEST_F(ZsfxCli, MakeRefusesWhatTheStubCouldNotRead) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
 
   // A stub with bytes behind its image would read its settings from the wrong place.
-  std::vector<unsigned char> padded = fakeStub();
+  std::vector<unsigned char> padded = lzhtest::fakeStub();
   padded.resize(padded.size() + 16, 0);
   writeFile(path("padded.exe"), padded);
   run = runZsfx({"make", "-o", zsfxPath(path("c.exe")), "--stub", zsfxPath(path("padded.exe")), "--archive", archive});
@@ -174,7 +174,7 @@ TEST_F(ZsfxCli, MakeRefusesWhatTheStubCouldNotRead) {
 // member for a failing member or a skipped method, exit 2 for what is no LZH archive.
 // --force wraps each of them anyway, with a warning.
 TEST_F(ZsfxCli, MakeRefusesArchivesTheStubWouldFailOnOrSkip) {
-  writeFile(path("stub.exe"), fakeStub());
+  writeFile(path("stub.exe"), lzhtest::fakeStub());
   std::vector<unsigned char> noise(1000);
   std::mt19937 random(11);
   for (auto& byte : noise) byte = static_cast<unsigned char>(random());
@@ -185,12 +185,25 @@ TEST_F(ZsfxCli, MakeRefusesArchivesTheStubWouldFailOnOrSkip) {
     int exitCode;
     std::string said;
   };
+  // Names that Windows holds as one file: by case, and by the name rules.
+  const auto pair = [](const char* first, const char* second) {
+    std::vector<lzhtest::Member> members(2);
+    members[0].name = first;
+    members[1].name = second;
+    members[0].data = lzhtest::bytesOf("one");
+    members[1].data = lzhtest::bytesOf("two");
+    return lzhtest::encodeArchive(members);
+  };
+  writeFile(path("case.lzh"), pair("A.txt", "a.txt"));
+  writeFile(path("rules.lzh"), pair("a<b.txt", "a_b.txt"));
   const Case cases[] = {
       {path("noise.bin"), 2, "noise.bin"},
       {corpus("headers/crc-mismatch.lzh"), 1, "\"corrupt.txt\""},
       {corpus("headers/unknown-method.lzh"), 1, "\"skip.me\""},
       {path("stub.exe"), 2, "wrap its archive, not the file"},
       {corpus("headers/empty-archive.lzh"), 2, "no member"},
+      {path("case.lzh"), 1, "\"A.txt\" and \"a.txt\" are the same file on Windows"},
+      {path("rules.lzh"), 1, "\"a<b.txt\" and \"a_b.txt\" are the same file on Windows"},
   };
   for (const Case& c : cases) {
     const std::string out = path("out.exe");
@@ -204,11 +217,15 @@ TEST_F(ZsfxCli, MakeRefusesArchivesTheStubWouldFailOnOrSkip) {
     EXPECT_EQ(run.exitCode, 0) << c.archive << run.err;
     EXPECT_NE(run.err.find("warning"), std::string::npos) << run.err;
     const std::vector<unsigned char> made = readFileBytes(out), archive = readFileBytes(c.archive);
-    ASSERT_GT(made.size(), archive.size());
-    EXPECT_TRUE(std::equal(archive.begin(), archive.end(), made.end() - static_cast<long>(archive.size())))
+    ASSERT_GT(made.size(), archive.size() + 12);
+    EXPECT_TRUE(std::equal(archive.begin(), archive.end(), made.end() - 12 - static_cast<long>(archive.size())))
         << c.archive;
     fs::remove(out);
   }
+  // zsfx extract writes both names where the system holds both, and says what Windows does.
+  const ZsfxRun run = runZsfx({"extract", zsfxPath(path("case.lzh")), "-C", zsfxPath(path("both"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("on Windows the later one replaces the earlier one"), std::string::npos) << run.err;
 }
 
 // A level-2 time before 1970: -2147483643 is 5 seconds after the earliest signed 32-bit time.
@@ -223,22 +240,75 @@ TEST_F(ZsfxCli, ListPrintsTimesBefore1970) {
   }
 }
 
-TEST_F(ZsfxCli, TruncatedSelfExtractingFileFailsClearly) {
-  writeFile(path("stub.exe"), fakeStub());
+// A download cut anywhere, or of the right length with one bit flipped, is refused as a whole
+// by every reading command, before anything is written: as the stub refuses its own file.
+TEST_F(ZsfxCli, DamagedDownloadsAreRefusedBeforeAnythingIsWritten) {
+  writeFile(path("stub.exe"), lzhtest::fakeStub());
+  std::vector<lzhtest::Member> members(5);
+  lzhtest::Bytes archive;
+  std::vector<size_t> starts;  // of each member in the archive
+  for (size_t i = 0; i < members.size(); ++i) {
+    members[i].name = "file" + std::to_string(i) + ".bin";
+    members[i].data = lzhtest::patternBytes(3000, static_cast<uint32_t>(i + 1));
+    starts.push_back(archive.size());
+    const lzhtest::Bytes one = lzhtest::encodeMember(members[i]);
+    archive.insert(archive.end(), one.begin(), one.end());
+  }
+  archive.push_back(0);
+  writeFile(path("in.lzh"), archive);
   ZsfxRun run = runZsfx({"make", "-o", zsfxPath(path("sfx.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
-                         zsfxPath(corpus("methods/lh0-level2.lzh")), "--title", "T"});
+                         zsfxPath(path("in.lzh")), "--title", "T", "--dest", "out"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  std::vector<unsigned char> made = readFileBytes(path("sfx.exe"));
-  // Cut inside the first member's data, then inside the settings block.
-  made.resize(0x600 + 300);
-  writeFile(path("cut.exe"), made);
-  run = runZsfx({"extract", zsfxPath(path("cut.exe")), "-C", zsfxPath(path("out"))});
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("が壊れています。"), std::string::npos) << run.err;
-  made.resize(0x600 + 5);
-  writeFile(path("cut2.exe"), made);
-  run = runZsfx({"list", zsfxPath(path("cut2.exe"))});
-  EXPECT_EQ(run.exitCode, 2);
+  const std::vector<unsigned char> made = readFileBytes(path("sfx.exe"));
+  const size_t archiveStart = made.size() - 12 - archive.size();
+  const size_t third = archiveStart + starts[2];
+  const struct {
+    const char* what;
+    size_t length;  // the file cut to this length; 0: the whole file with bit 0 of flip inverted
+    size_t flip;
+    const char* said;
+  } cases[] = {
+      {"cut where the third member's header begins", third, 0, "without an end mark"},
+      {"cut inside the third member's header", third + 10, 0, "damaged or cut short"},
+      {"cut at 10 %", made.size() / 10, 0, ""},
+      {"cut at 50 %", made.size() / 2, 0, ""},
+      {"cut at 99 %", made.size() * 99 / 100, 0, ""},
+      {"cut inside the settings block", 0x600 + 3, 0, "settings block is cut short"},
+      {"one flipped bit in the fourth member's data", 0, archiveStart + starts[3] + 2000, "checksum"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<unsigned char> damaged = made;
+    if (c.length != 0) damaged.resize(c.length);
+    if (c.flip != 0) damaged[c.flip] ^= 1;
+    writeFile(path("damaged.exe"), damaged);
+    for (const char* command : {"extract", "test", "list"}) {
+      std::vector<std::string> args{command, zsfxPath(path("damaged.exe"))};
+      if (std::string(command) == "extract") args.insert(args.end(), {"-C", zsfxPath(path("out"))});
+      run = runZsfx(args);
+      EXPECT_EQ(run.exitCode, 1) << command << "\n" << run.err;
+      EXPECT_NE(run.err.find(c.said), std::string::npos) << command << "\n" << run.err;
+      EXPECT_TRUE(run.out.empty()) << command << "\n" << run.out;
+      EXPECT_FALSE(fs::exists(path("out"))) << command;
+    }
+  }
+
+  // A plain archive without its end mark (LArc wrote none) is read with a warning; wrapped,
+  // it gets one, and the trailer follows it.
+  archive.pop_back();
+  writeFile(path("noend.lzh"), archive);
+  run = runZsfx({"test", zsfxPath(path("noend.lzh"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("ends without an end mark"), std::string::npos) << run.err;
+  run = runZsfx({"make", "-o", zsfxPath(path("noend.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
+                 zsfxPath(path("noend.lzh")), "--no-settings"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<unsigned char> wrapped = readFileBytes(path("noend.exe"));
+  ASSERT_EQ(wrapped.size(), 0x600 + 1 + archive.size() + 1 + 12);
+  expectTrailer(wrapped, 0x600);
+  run = runZsfx({"test", zsfxPath(path("noend.exe"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
 }
 
 }  // namespace
@@ -268,7 +338,7 @@ TEST_F(ZsfxCli, LinksAreListedWithTheirTargetAndSkippedByTest) {
       << run.err;
 
   // make wraps an archive with links, naming them in a warning; an unknown method is refused.
-  writeFile(path("stub.exe"), fakeStub());
+  writeFile(path("stub.exe"), lzhtest::fakeStub());
   lzhtest::writeFileBytes(path("link-only.lzh"), lzhtest::encodeArchive({link, file}));
   run = runZsfx({"make", "-o", zsfxPath(path("l.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive",
                  zsfxPath(path("link-only.lzh"))});
@@ -355,7 +425,7 @@ TEST_F(ZsfxCli, SourceDateEpochIsTheLatestMemberTime) {
 TEST_F(ZsfxCli, LegacyNamesRefuseWhatTheCodePageCannotSpell) {
   fs::create_directories(path("src"));
   writeFile(path("src/caf\xC3\xA9.txt"), {'c'});
-  writeFile(path("stub.exe"), fakeStub());
+  writeFile(path("stub.exe"), lzhtest::fakeStub());
   const std::vector<std::vector<std::string>> commands = {
       {"pack", zsfxPath(path("out.lzh")), zsfxPath(path("src")), "--legacy-names", "932"},
       {"make", "-o", zsfxPath(path("out.exe")), "--stub", zsfxPath(path("stub.exe")), "--from", zsfxPath(path("src")),

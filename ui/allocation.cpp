@@ -4,14 +4,21 @@
 // which pulls in the whole unwinder, its personality routine and the verbose terminate
 // handler: some 80 KB in a stub that must stay below 38 KB. Nothing would catch the
 // exception anyway, so here an allocation failure ends the process at once.
+#include <windows.h>
+
 #include <bits/functexcept.h>
 
 #include <cstdlib>
 #include <new>
 
+namespace {
+// Ends the process with the exit code that abort() gives, without importing abort.
+[[noreturn]] void endProcess() { ExitProcess(3); }
+}  // namespace
+
 void* operator new(std::size_t size) {
   void* block = std::malloc(size ? size : 1);
-  if (!block) std::abort();
+  if (!block) endProcess();
   return block;
 }
 void* operator new[](std::size_t size) { return operator new(size); }
@@ -26,7 +33,7 @@ void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
 extern "C" {
 
 // A pure virtual call is a bug; end at once instead of linking the library's diagnostics.
-void __cxa_pure_virtual() { std::abort(); }
+void __cxa_pure_virtual() { endProcess(); }
 
 }  // extern "C"
 
@@ -37,11 +44,11 @@ void __cxa_pure_virtual() { std::abort(); }
 // functions and their unwind tables.
 namespace std {
 const nothrow_t nothrow{};
-void __throw_bad_alloc() { std::abort(); }
-void __throw_bad_array_new_length() { std::abort(); }
-void __throw_length_error(const char*) { std::abort(); }
-void __throw_logic_error(const char*) { std::abort(); }
-void __throw_out_of_range(const char*) { std::abort(); }
-void __throw_out_of_range_fmt(const char*, ...) { std::abort(); }
-void __throw_invalid_argument(const char*) { std::abort(); }
+void __throw_bad_alloc() { endProcess(); }
+void __throw_bad_array_new_length() { endProcess(); }
+void __throw_length_error(const char*) { endProcess(); }
+void __throw_logic_error(const char*) { endProcess(); }
+void __throw_out_of_range(const char*) { endProcess(); }
+void __throw_out_of_range_fmt(const char*, ...) { endProcess(); }
+void __throw_invalid_argument(const char*) { endProcess(); }
 }  // namespace std

@@ -51,7 +51,7 @@ void onOk(HWND dialog, DestinationDialog& state) {
   GetDlgItemTextW(dialog, IDC_DEST_EDIT, folder, MAX_PATH);
   app.destinationFolder.assign(asUtf16(folder));
   resolveFolder(app.destinationFolder);
-  if (!ensureDestination(state.owner, state.output, asWide(app.destinationFolder.c_str()))) {
+  if (!prepareDestination(state.owner, state.output, app)) {
     EndDialog(dialog, 1);  // the program ends; there is no second try
     return;
   }

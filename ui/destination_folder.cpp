@@ -1,5 +1,7 @@
 #include "ui/destination_folder.h"
 
+#include "core/app.h"
+#include "core/free_space.h"
 #include "core/output_paths.h"
 #include "platform/win32_text.h"
 #include "ui/user_output.h"
@@ -32,4 +34,13 @@ bool ensureDestination(HWND owner, UserOutput& output, const wchar_t* folder) {
   }
   if (!ok) output.tell(owner, L"フォルダを作成できません", nullptr, MB_OK | MB_ICONEXCLAMATION);
   return ok;
+}
+
+bool prepareDestination(HWND owner, UserOutput& output, SfxApp& app) {
+  const SpaceNeed need = measureSpaceNeed(app, app.payload, app.destinationFolder);
+  if (!need.enough()) {
+    output.tell(owner, asWide(diskSpaceText(need).c_str()), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+  }
+  return ensureDestination(owner, output, asWide(app.destinationFolder.c_str()));
 }

@@ -6,6 +6,7 @@
 
 #include "core/wide_string.h"
 
+struct SfxApp;
 class UserOutput;
 
 // A relative folder made absolute against the current directory, as the dialog's OK does.
@@ -15,3 +16,7 @@ void resolveFolder(WideString& folder);
 // directory. On failure tells "フォルダを作成できません" (in a box owned by owner) and returns
 // false.
 bool ensureDestination(HWND owner, UserOutput& output, const wchar_t* folder);
+
+// The run's room first: when the volume of app's destination folder has too little space,
+// tells both figures and returns false, with nothing created. Then ensureDestination.
+bool prepareDestination(HWND owner, UserOutput& output, SfxApp& app);

@@ -9,6 +9,7 @@
 #include "core/stub_switches.h"
 #include "platform/win32_text.h"
 #include "shell/shortcuts.h"
+#include "ui/user_output.h"
 #include "ui/destination_dialog.h"
 #include "ui/destination_folder.h"
 #include "ui/resource_ids.h"
@@ -32,7 +33,19 @@ bool ProgressWindow::runStartupSteps() {
     app_->observer().showLastError();
     return false;
   }
-  if (!openPayload(*app_)) return false;  // it has shown its message, if any
+  // A cut or damaged download is refused before anything is shown or written: every header,
+  // every member's data inside the file, the end mark and the file's checksum.
+  const PayloadOpen opened = openPayload(*app_);
+  if (opened == PayloadOpen::cutSettings) {
+    output_.tell(nullptr, asWide(DAMAGED_DOWNLOAD_TEXT), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+  }
+  if (opened != PayloadOpen::ok) return false;  // it has shown its message, if any
+  surveyPayload(*app_, app_->payload);
+  if (app_->payload.problem != PayloadProblem::none) {
+    output_.tell(nullptr, asWide(DAMAGED_DOWNLOAD_TEXT), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    return false;
+  }
   // /D= replaces the settings' folder, made absolute against the directory the stub was
   // started in (still the current one).
   if (switches_.destination.hasText()) {
@@ -101,6 +114,8 @@ void ProgressWindow::endProgram(int exitCode) {
 void ProgressWindow::onStart() {
   SfxApp& app = *app_;
   const bool silent = switches_.silent;
+  // The dialog's OK checks the space and creates the folder itself, before it closes.
+  const bool confirmed = app.settings.complete == 1 && !silent;
   if (app.settings.complete == 1) {
     if (silent) {
       resolveFolder(app.destinationFolder);
@@ -117,7 +132,9 @@ void ProgressWindow::onStart() {
   if (!IsWindow(window_)) return;
   SetWindowTextW(window_, asWide(app.settings.title.c_str()));
   if (!silent) ShowWindow(window_, SW_SHOW);
-  if (!ensureDestination(window_, output_, asWide(app.destinationFolder.c_str()))) {
+  const bool ready = confirmed ? ensureDestination(window_, output_, asWide(app.destinationFolder.c_str()))
+                                : prepareDestination(window_, output_, app);
+  if (!ready) {
     endProgram(exit_code::failed);
     return;
   }

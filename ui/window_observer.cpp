@@ -30,19 +30,7 @@ void WindowRunObserver::showMessage(const char16_t* text, MessageKind kind) {
 
 // The system's own text for the code, in a box without owner or caption of its own.
 void WindowRunObserver::showSystemError(uint32_t code, uint32_t boxType) {
-  char16_t text[512];
-  if (platform::systemErrorText(code, text, 512) == 0) {
-    // No text for this code: show the number, so that the failure is not a blank box.
-    char16_t digits[12];
-    int n = 0;
-    do {
-      digits[n++] = static_cast<char16_t>(u'0' + code % 10);
-      code /= 10;
-    } while (code);
-    for (int i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
-    text[n] = 0;
-  }
-  output_.tell(nullptr, asWide(text), nullptr, boxType);
+  output_.tell(nullptr, asWide(systemErrorText(code).c_str()), nullptr, boxType);
 }
 
 // Posted: the worker must not wait for the shortcuts and the program start.

@@ -152,6 +152,22 @@ Bytes encodeArchive(const std::vector<Member>& members, bool endMark) {
   return out;
 }
 
+Bytes fakeStub() {
+  Bytes image(0x600, 0);
+  const auto put = [&image](size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) image[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  };
+  image[0] = 'M', image[1] = 'Z';
+  put(0x3C, 0x80, 4);
+  image[0x80] = 'P', image[0x81] = 'E';
+  put(0x84 + 2, 2, 2);   // sections
+  put(0x84 + 16, 0, 2);  // optional header size
+  const size_t sections = 0x84 + 20;
+  put(sections + 16, 0x200, 4), put(sections + 20, 0x400, 4);            // .b: 0x400..0x600
+  put(sections + 40 + 16, 0x200, 4), put(sections + 40 + 20, 0x200, 4);  // .a: 0x200..0x400
+  return image;
+}
+
 Bytes emptySettingsBlock() { return Bytes{0}; }
 
 void writeFileBytes(const std::filesystem::path& path, const Bytes& bytes) {

@@ -49,6 +49,10 @@ struct Member {
 Bytes encodeMember(const Member& member);
 // All members followed by the end-of-archive byte 0 (unless endMark is false).
 Bytes encodeArchive(const std::vector<Member>& members, bool endMark = true);
+// The smallest image the payload finder accepts, to stand for the stub: DOS header, PE
+// signature, a COFF header without optional header, and two sections whose raw data ends at
+// byte 0x600.
+Bytes fakeStub();
 // The settings block with marker 0: one byte.
 Bytes emptySettingsBlock();
 Bytes bytesOf(const std::string& text);

@@ -998,6 +998,82 @@ void scenarioSigned() {
   expect(exists(run + L"\\made\\README.txt"), L"extracted into made\\");
 }
 
+// ---------------------------------------------------------------- failed downloads
+
+// What the stub says of a download that is cut or damaged.
+constexpr char kDamagedDownloadUtf8[] =
+    "このファイルは壊れているか、ダウンロードが途中で切れています。もう一度ダウンロードしてください。";
+
+// A cut or damaged download (make_cases.py cuts and flips a file with the trailer) writes
+// nothing: no destination folder, no file, only the log. With /S the message goes to the log
+// and to the output the caller redirected; with the dialog, it is a box before the dialog.
+void scenarioDamagedDownloads() {
+  const std::string message(kDamagedDownloadUtf8);
+  for (const wchar_t* name : {L"download-cut-boundary", L"download-cut-header", L"download-cut-settings",
+                              L"download-cut-10", L"download-cut-50", L"download-cut-99", L"download-flipped"}) {
+    const wstring run = freshRunFolder(name);
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    HANDLE output = CreateFileW((run + L"\\output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                CREATE_ALWAYS, 0, nullptr);
+    Child child = launch(name, run, L"/S /LOG=\"" + run + L"\\log.txt\"", output);
+    expect(!showsWindowBeforeExit(child), wstring(L"no window or box: ") + name);
+    expect(waitExit(child, 30000) == 1, wstring(L"exit code 1: ") + name);
+    CloseHandle(output);
+    expect(fileBytes(run + L"\\log.txt") == "MSG " + message + "\r\n", wstring(L"the log holds the message: ") + name);
+    expect(fileBytes(run + L"\\output.txt") == message + "\r\n", wstring(L"the output holds the message: ") + name);
+    expect(folderEntries(run).size() == 2, wstring(L"nothing but the log and the output: ") + name);
+  }
+  const wstring run = freshRunFolder(L"download-dialog");
+  Child child = launch(L"download-cut-boundary", run);
+  answerMessageBox(child, L"もう一度ダウンロードしてください。");
+  expect(waitExit(child) == 1, L"exit code 1 after the box");
+  expect(folderEntries(run).empty(), L"nothing created after the box");
+  // The whole download, whose trailer zlib computed, is accepted.
+  const wstring whole = freshRunFolder(L"download-whole");
+  Child accepted = launch(L"download-whole", whole, L"/S");
+  expect(waitExit(accepted) == 0, L"the whole download extracts");
+  expectCorpusFile(whole + L"\\out", L"prog.bin");
+}
+
+// Too little room on the destination's volume: refused before anything is written, with
+// both figures in MB. run.sh maps a 4 MiB tmpfs as drive T: where it may mount one (as root,
+// as in CI); the file holds 5 MiB.
+void scenarioFreeSpace() {
+  if (!isFolder(L"T:\\")) {
+    say(L"  SKIP: no small drive T: (run.sh mounts one as root)");
+    return;
+  }
+  removeTree(L"T:\\app");
+  const wstring run = freshRunFolder(L"freespace");
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  HANDLE output =
+      CreateFileW((run + L"\\output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, 0, nullptr);
+  Child child = launch(L"five-mib", run, L"/S /D=T:\\app", output);
+  expect(waitExit(child, 30000) == 1, L"exit code 1 without room");
+  CloseHandle(output);
+  const std::string printed = fileBytes(run + L"\\output.txt");
+  expect(printed.find("ディスクの空き容量が足りません。") != std::string::npos && printed.find("10.5 MB") != std::string::npos,
+         L"the message gives the need (10.5 MB) and what is free (" + std::to_wstring(printed.size()) + L" bytes)");
+  expect(!exists(L"T:\\app"), L"nothing created on the small drive");
+  // With the dialog: the box comes on OK, and the dialog's folder is not created either.
+  Child dialogRun = launch(L"five-mib", run, L"/D=T:\\app");
+  if (HWND dialog = waitForDialog(dialogRun)) click(dialog, IDOK);
+  answerMessageBox(dialogRun, L"ディスクの空き容量が足りません。");
+  expect(waitExit(dialogRun) == 1, L"exit code 1 after the box");
+  expect(!exists(L"T:\\app"), L"nothing created after the box");
+}
+
+// Switches quoted whole, as scripts pass an argument that holds a space.
+void scenarioQuotedSwitches() {
+  const wstring run = freshRunFolder(L"quoted");
+  // /D= comes last: it takes the rest of the line.
+  Child child = launch(L"cancel", run, L"\"/S\" \"/LOG=" + run + L"\\my log.txt\" \"/D=" + run + L"\\quoted dir\\sub\"");
+  expect(!showsWindowBeforeExit(child), L"no window with \"/S\"");
+  expect(waitExit(child) == 0, L"exit code 0");
+  expectCorpusFile(run + L"\\quoted dir\\sub", L"one.txt");
+  expect(fileBytes(run + L"\\my log.txt").find("OK one.txt\r\n") != std::string::npos, L"the log named in quotes is written");
+}
+
 // ---------------------------------------------------------------- planted DLLs
 
 // Every DLL the stub's process loads under Wine (WINEDEBUG=+loaddll, with the dialog, a
@@ -1127,6 +1203,9 @@ const Scenario kScenarios[] = {
     {L"switches", scenarioHelpAndUnknownSwitch},
     {L"refused-names", scenarioRefusedNames},
     {L"signed", scenarioSigned},
+    {L"damaged-downloads", scenarioDamagedDownloads},
+    {L"free-space", scenarioFreeSpace},
+    {L"quoted-switches", scenarioQuotedSwitches},
 };
 
 // ---------------------------------------------------------------- screenshots

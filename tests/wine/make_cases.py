@@ -11,6 +11,7 @@ import os
 import shutil
 import struct
 import sys
+import zlib
 
 TIME = 1700000000  # the corpus files' modification time
 
@@ -96,6 +97,40 @@ def write_case(work, stub, name, settings, parts):
         out.write(b"\x00")
 
 
+TRAILER_MARK = b"\x00ZSFXCRC"
+
+
+def with_trailer(payload):
+    """The payload (settings block, members, end mark) and the trailer zsfx make writes behind
+    it: the mark and the CRC-32 of the payload, here from zlib, independently of zsfx."""
+    return payload + TRAILER_MARK + struct.pack("<I", zlib.crc32(payload))
+
+
+def write_damaged_downloads(work, stub, settings, members):
+    """A whole download with the trailer, and the ways a download goes wrong: cut where a
+    member header begins, inside a header, inside the settings block, at 10, 50 and 99 % of
+    the payload, and one flipped bit in a member's data at the right length."""
+    payload = settings + b"".join(members) + b"\x00"
+    whole = stub + with_trailer(payload)
+    third = len(stub) + len(settings) + len(members[0]) + len(members[1])
+    flipped = bytearray(whole)
+    flipped[third + len(members[2]) // 2] ^= 0x10
+    length = len(whole) - len(stub)
+    cases = {
+        "download-whole": whole,
+        "download-cut-boundary": whole[:third],
+        "download-cut-header": whole[:third + 10],
+        "download-cut-settings": whole[:len(stub) + 5],
+        "download-cut-10": whole[:len(stub) + length // 10],
+        "download-cut-50": whole[:len(stub) + length // 2],
+        "download-cut-99": whole[:len(stub) + length * 99 // 100],
+        "download-flipped": bytes(flipped),
+    }
+    for name, data in cases.items():
+        with open(os.path.join(work, "cases", name + ".exe"), "wb") as out:
+            out.write(data)
+
+
 def main():
     stub_path, driver_path, corpus, work = sys.argv[1:5]
     big_mib = int(sys.argv[5]) if len(sys.argv) > 5 else 512
@@ -161,6 +196,10 @@ def main():
                [member(n, n.encode("latin-1") + b"\r\n") for n in
                 ("what?.txt", 'quote"x.txt', "a<b>c.txt", "pipe|star*.txt", "trail.", "space ", "ctl\x01\x1f.txt",
                  ".../g.txt", "dir?/colon:x.txt", "CON.", "after.txt")])
+    write_damaged_downloads(work, stub, settings_block(destination="out"),
+                            [member(n, original(n)) for n in ("one.txt", "small.txt", "text.txt", "prog.bin")])
+    # More than the 4 MiB volume of the free-space scenario holds.
+    write_case(work, stub, "five-mib", settings_block(destination="app"), [zero_member("big.bin", 5 << 20)])
     for name, shortcut in (("abort", "abort-test"), ("close", "close-test")):
         write_case(work, stub, name,
                    settings_block(title="中断テスト", target="bin\\launched.exe", startmenu=2,

@@ -13,7 +13,7 @@ bool testMembers(SfxApp& app, MemberTestReport& report) {
             platform::ATTRIBUTE_NORMAL);
   if (!sink.isOpen()) return false;
 
-  app.run.begin(sumOriginalSizes(app));
+  app.run.begin(app.payload.totalBytes);
   LzhHeader header;
   const WalkEnd end = forEachMember(app, header, [&](const LzhHeader& member) {
     ++report.members;
@@ -46,7 +46,7 @@ bool testMembers(SfxApp& app, MemberTestReport& report) {
     app.run.memberDone(member.originalSize);
     return true;
   });
-  report.rejected = end != WalkEnd::endOfArchive;
+  report.rejected = end != WalkEnd::endOfArchive && end != WalkEnd::endOfFile;
   app.observer().runEnded(false);
   return true;
 }

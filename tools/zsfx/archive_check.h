@@ -25,6 +25,7 @@ struct MemberTestReport {
   bool passed() const { return failed == 0 && !rejected; }
 };
 
-// Walks app's archive from its current position. Failures are shown through app's observer
-// as they happen. False when the null device cannot be opened.
+// Walks app's archive from its current position, after surveyPayload has filled
+// app.payload. Failures are shown through app's observer as they happen. False when the null
+// device cannot be opened.
 bool testMembers(SfxApp& app, MemberTestReport& report);

@@ -1,14 +1,20 @@
 // make and pack: writing self-extracting files and plain LZH archives.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "core/app.h"
+#include "core/crc32.h"
 #include "core/file_object.h"
+#include "core/payload_check.h"
 #include "core/payload_offset.h"
+#include "pack/file_access.h"
 #include "pack/pack.h"
 #include "pack/quoted_path.h"
 #include "pack/stdio_file.h"
@@ -152,7 +158,8 @@ int planPacking(const fs::path& folder, const PackOptions& options, FolderPlan& 
 // any failure the message is printed and nothing is left under path.
 using OutputWriter = std::function<bool(std::FILE* out, std::string& error)>;
 bool writeOutputFile(const fs::path& path, const OutputWriter& write) {
-  StdioFile out(platform::openStdioFile(path.u16string().c_str(), "wb"));
+  // Read back too: a self-extracting file's checksum is taken from what is on the disk.
+  StdioFile out(platform::openStdioFile(path.u16string().c_str(), "w+b"));
   if (!out) {
     printErr("zsfx: cannot create " + describe(path) + "\n");
     return false;
@@ -167,23 +174,44 @@ bool writeOutputFile(const fs::path& path, const OutputWriter& write) {
   return false;
 }
 
-// Copies the whole file at path to out, a chunk at a time.
-bool copyFileTo(const fs::path& path, std::FILE* out, std::string& error) {
+// Copies the first `bytes` bytes of the file at path (all of them when bytes is UINT64_MAX)
+// to out, a chunk at a time.
+bool copyFileTo(const fs::path& path, std::FILE* out, std::string& error, uint64_t bytes = UINT64_MAX) {
   const StdioFile in(platform::openStdioFile(path.u16string().c_str(), "rb"));
   if (!in) {
     error = "cannot read " + describe(path);
     return false;
   }
+  const bool whole = bytes == UINT64_MAX;
   std::vector<uint8_t> chunk(1u << 20);
   size_t got;
-  while ((got = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0) {
+  while (bytes > 0 && (got = std::fread(chunk.data(), 1, std::min<uint64_t>(chunk.size(), bytes), in.get())) > 0) {
     if (std::fwrite(chunk.data(), 1, got, out) != got) return false;  // the caller names the output
+    bytes -= got;
   }
-  if (std::ferror(in.get())) {
+  if (std::ferror(in.get()) || (!whole && bytes != 0)) {
     error = "cannot read " + describe(path);
     return false;
   }
   return true;
+}
+
+// The trailer behind the archive's end mark: its mark and the CRC-32 of everything from
+// payloadStart (the settings block) on, read back from out.
+bool appendTrailer(std::FILE* out, uint64_t payloadStart, std::string& error) {
+  uint32_t crc = 0;
+  std::vector<uint8_t> chunk(1u << 20);
+  if (std::fflush(out) != 0 || !seekOutput(out, payloadStart)) return false;
+  size_t got;
+  while ((got = std::fread(chunk.data(), 1, chunk.size(), out)) > 0) crc = crc32Update(crc, chunk.data(), got);
+  if (std::ferror(out) || std::fseek(out, 0, SEEK_END) != 0) {
+    error = "cannot read back what was written";
+    return false;
+  }
+  uint8_t trailer[PAYLOAD_TRAILER_SIZE];
+  std::memcpy(trailer, PAYLOAD_TRAILER_MARK, sizeof PAYLOAD_TRAILER_MARK);
+  for (int i = 0; i < 4; ++i) trailer[sizeof PAYLOAD_TRAILER_MARK + i] = static_cast<uint8_t>(crc >> (8 * i));
+  return std::fwrite(trailer, 1, sizeof trailer, out) == sizeof trailer;
 }
 
 // What `zsfx make` was asked to do.
@@ -192,7 +220,27 @@ struct MakeRequest {
   SettingsBlockSpec settings;
   PackOptions packing = defaultPackOptions();
   bool force = false;  // wrap even an archive that fails the check
+  // Of --archive: the bytes up to its end mark, and whether it ends without one (LArc's
+  // archives do), so that make adds it.
+  uint64_t archiveBytes = UINT64_MAX;
+  bool addEndMark = false;
 };
+
+// Where the archive given to make ends: at its end mark, or at the end of the file when it
+// has none. Whatever follows an end mark is left out, so that the trailer comes right behind
+// it. What is no sound archive (written with --force) is copied as it is.
+void measureArchive(MakeRequest& request) {
+  SfxApp app;
+  app.archiveFile = std::make_unique<FileObject>();
+  app.archiveFile->open(request.archive.u16string().c_str(), platform::GENERIC_READ_ACCESS, platform::SHARE_READ,
+                        platform::DISPOSITION_OPEN_EXISTING, platform::ATTRIBUTE_NORMAL);
+  uint8_t head[2] = {};
+  if (app.archiveFile->read(2, head) == 2 && head[0] == 'M' && head[1] == 'Z') return;
+  PayloadSurvey survey;
+  surveyPayload(app, survey);
+  if (survey.problem == PayloadProblem::none) request.archiveBytes = static_cast<uint64_t>(survey.endMark) + 1;
+  request.addEndMark = survey.problem == PayloadProblem::noEndMark;
+}
 
 // EXIT_OK, or the status to end with after the message.
 int parseMakeArguments(const Arguments& args, MakeRequest& request) {
@@ -261,7 +309,9 @@ int checkMakeInputs(MakeRequest& request, FolderPlan& plan) {
       printErr("zsfx: cannot read " + describe(request.archive) + "\n");
       return EXIT_MEMBER_FAILED;
     }
-    return checkWrappedArchive(request.archive.u16string(), false, request.force);
+    const int verdict = checkWrappedArchive(request.archive.u16string(), false, request.force);
+    if (verdict == EXIT_OK) measureArchive(request);
+    return verdict;
   }
   std::error_code ec;
   if (!fs::is_directory(request.from, ec)) return usageError(describe(request.from) + " is not a folder");
@@ -278,12 +328,20 @@ int runMake(const Arguments& args) {
   FolderPlan plan;
   if (const int status = checkMakeInputs(request, plan); status != EXIT_OK) return status;
 
-  // The stub and the archive are copied as they are read, never held whole.
+  // The stub and the archive are copied as they are read, never held whole; the archive
+  // always ends with its end mark, and the trailer follows it.
   const bool written = writeOutputFile(request.out, [&](std::FILE* out, std::string& error) {
     if (!copyFileTo(request.stub, out, error)) return false;
+    uint64_t payloadStart = 0;
+    if (!tellOutput(out, payloadStart)) return false;
     if (std::fwrite(settingsBytes.data(), 1, settingsBytes.size(), out) != settingsBytes.size()) return false;
-    if (!request.archive.empty()) return copyFileTo(request.archive, out, error);
-    return writeFolderArchive(plan, request.packing, out, error);
+    if (!request.archive.empty()) {
+      if (!copyFileTo(request.archive, out, error, request.archiveBytes)) return false;
+      if (request.addEndMark && std::fputc(0, out) == EOF) return false;
+    } else if (!writeFolderArchive(plan, request.packing, out, error)) {
+      return false;
+    }
+    return appendTrailer(out, payloadStart, error);
   });
   if (!written) return EXIT_MEMBER_FAILED;
   if (!request.from.empty()) {

@@ -11,7 +11,10 @@
 #include "core/member_kind.h"
 #include "tools/zsfx/console.h"
 #include "platform/platform.h"
+#include "core/free_space.h"
+#include "pack/quoted_path.h"
 #include "tools/zsfx/archive_input.h"
+#include "tools/zsfx/name_clash.h"
 #include "tools/zsfx/commands.h"
 #include "tools/zsfx/archive_check.h"
 #include "tools/zsfx/terminal_observer.h"
@@ -67,14 +70,11 @@ ReadOptions parseReadOptions(const Arguments& args, bool allowJson, bool allowDi
 struct ReadCommand {
   explicit ReadCommand(bool showProgress) : observer(showProgress), app(observer) {}
 
-  // False, after telling the user why, when the command cannot start (exit EXIT_USAGE).
-  bool start(const Arguments& args, bool allowJson, bool allowDirectory) {
+  // EXIT_OK, or the exit status after telling the user why the command cannot start.
+  int start(const Arguments& args, bool allowJson, bool allowDirectory) {
     options = parseReadOptions(args, allowJson, allowDirectory);
-    if (!options.ok) return false;
-    std::string error;
-    if (openArchiveInput(options.file, app, kind, error)) return true;
-    printErr("zsfx: " + error + "\n");
-    return false;
+    if (!options.ok) return EXIT_USAGE;
+    return openArchiveInput(options.file, app, kind);
   }
 
   ReadOptions options;
@@ -123,7 +123,7 @@ bool fileReaches(FileObject& file, int64_t end) {
 
 int runList(const Arguments& args) {
   ReadCommand command(false);
-  if (!command.start(args, true, false)) return EXIT_USAGE;
+  if (const int status = command.start(args, true, false); status != EXIT_OK) return status;
   const bool json = command.options.json;
 
   LzhHeader header;
@@ -167,7 +167,11 @@ int runList(const Arguments& args) {
 
 int runTest(const Arguments& args) {
   ReadCommand command(platform::stderrIsTerminal());
-  if (!command.start(args, false, false)) return EXIT_USAGE;
+  if (const int status = command.start(args, false, false); status != EXIT_OK) return status;
+  for (const auto& [earlier, later] : findNameClashes(command.app)) {
+    printErr("zsfx: warning: " + inQuotes(earlier) + " and " + inQuotes(later) +
+             " are the same file on Windows; the later one replaces the earlier one\n");
+  }
   MemberTestReport report;
   if (!testMembers(command.app, report)) {
     printErr("zsfx: cannot open the null device\n");
@@ -202,10 +206,24 @@ bool enterDestination(const std::u16string& dir) {
 
 int runExtract(const Arguments& args) {
   ReadCommand command(platform::stderrIsTerminal());
-  if (!command.start(args, false, true)) return EXIT_USAGE;
+  if (const int status = command.start(args, false, true); status != EXIT_OK) return status;
   const ReadOptions& options = command.options;
   SfxApp& app = command.app;
 
+  // A case-sensitive system holds both names; Windows, where the stub runs, would not.
+  for (const auto& [earlier, later] : findNameClashes(app)) {
+    printErr("zsfx: warning: " + inQuotes(earlier) + " and " + inQuotes(later) +
+             " are both written here, but on Windows the later one replaces the earlier one\n");
+  }
+  // Room for the run, as the stub checks it, before anything is created.
+  const WideString destination(options.directory.empty() ? u"." : options.directory.c_str());
+  const SpaceNeed need = measureSpaceNeed(app, app.payload, destination);
+  if (!need.enough()) {
+    printErr("zsfx: " + inQuotes(destination.c_str()) + ": not enough free space: " +
+             std::to_string((need.needed + 999999) / 1000000) + " MB needed, " +
+             std::to_string(need.available / 1000000) + " MB free\n");
+    return EXIT_MEMBER_FAILED;
+  }
   if (!options.directory.empty() && !enterDestination(options.directory)) {
     printErr("zsfx: " + toUtf8(options.directory) + ": フォルダを作成できません\n");
     return EXIT_MEMBER_FAILED;
@@ -239,7 +257,7 @@ std::string optionText(uint8_t option) {
 
 int runSettings(const Arguments& args) {
   ReadCommand command(false);
-  if (!command.start(args, false, false)) return EXIT_USAGE;
+  if (const int status = command.start(args, false, false); status != EXIT_OK) return status;
   if (command.kind != ArchiveKind::selfExtracting) {
     printErr("zsfx: " + toUtf8(command.options.file) + ": a plain LZH archive has no settings block\n");
     return EXIT_USAGE;
