@@ -4,18 +4,23 @@
 #include "platform/platform.h"
 
 PayloadOpen openPayload(SfxApp& app) {
-  char16_t ownPath[platform::MAX_PATH_UNITS] = {};
-  const uint32_t length = platform::moduleFileName(ownPath, platform::MAX_PATH_UNITS);
-  if (length == 0) {
-    app.observer().showLastError();
-    return PayloadOpen::failed;
+  // GetModuleFileNameW cuts a name that does not fit, and a cut name would open another
+  // file: the buffer grows until the whole name fits, up to the longest path there is.
+  WideString own;
+  for (uint32_t capacity = platform::MAX_PATH_UNITS;; capacity *= 2) {
+    own.resizeZeroed(capacity);
+    const uint32_t length = platform::moduleFileName(own.charAt(0), capacity);
+    if (length == 0) {
+      app.observer().showLastError();
+      return PayloadOpen::failed;
+    }
+    if (length < capacity) break;
+    if (capacity >= 32768) {
+      app.observer().showSystemError(platform::pathTooLongError(), BOX_WARNING);
+      return PayloadOpen::failed;
+    }
   }
-  // GetModuleFileNameW cuts a name that does not fit; a cut name would open another file.
-  if (length >= platform::MAX_PATH_UNITS) {
-    app.observer().showSystemError(platform::pathTooLongError(), BOX_WARNING);
-    return PayloadOpen::failed;
-  }
-  return openPayloadFrom(app, ownPath);
+  return openPayloadFrom(app, own.c_str());
 }
 
 PayloadOpen openPayloadFrom(SfxApp& app, const char16_t* path) {

@@ -24,8 +24,10 @@ struct SfxApp {
   // a plain archive.
   int64_t payloadStart = 0;
   int64_t archiveStart = 0;
-  WideString currentOutputPath;  // file being written, relative to the destination
   WideString destinationFolder;  // the working destination
+  // What member paths are written below: empty while the destination is the current
+  // directory; the destination with a final separator when it is too long to be one.
+  WideString outputBase{u""};
   SfxSettings settings;
   // What surveyPayload found before the run: the run's total comes from it.
   PayloadSurvey payload;

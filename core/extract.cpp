@@ -1,4 +1,4 @@
-// The extraction run: every member of the archive in turn, into the current directory.
+// The extraction run: every member of the archive in turn, into the destination folder.
 #include "core/extract.h"
 
 #include "core/app.h"
@@ -7,15 +7,98 @@
 #include "core/member_walk.h"
 #include "core/output_paths.h"
 #include "core/settings.h"
+#include "core/temporary_name.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr char16_t kCorruptedBefore[] = u"ファイル ";
+constexpr char16_t kFileBefore[] = u"ファイル ";
+constexpr char16_t kFolderBefore[] = u"フォルダ ";
 constexpr char16_t kCorruptedAfter[] = u" が壊れています。";
+constexpr char16_t kCannotCreateAfter[] = u" を作成できません。";
+constexpr char16_t kCannotWriteAfter[] = u" を書き込めません。";
 constexpr char16_t kFolderClashText[] = u"を解凍できません。同名のフォルダが存在します。";
+constexpr char16_t kFileClashText[] = u"同名のファイルが存在します。";
 
 void showWarning(SfxApp& app, const WideString& text) { app.observer().showMessage(text.c_str(), MessageKind::warning); }
+
+// "<before><path><after>", then on a line of its own the reason: the system's text for
+// error, or reason when given. A run's failure always names the member.
+void showMemberFailure(SfxApp& app, const char16_t* before, const WideString& path, const char16_t* after,
+                       uint32_t error, const char16_t* reason = nullptr) {
+  WideString text(before);
+  text.append(path);
+  text.appendText(after);
+  text.appendChar(u'\n');
+  if (reason != nullptr) {
+    text.appendText(reason);
+  } else {
+    text.append(systemErrorText(error));
+  }
+  app.errorFlag = 1;
+  showWarning(app, text);
+}
+
+bool isFolder(const WideString& path) {
+  const uint32_t attributes = platform::getFileAttributes(path.c_str());
+  return attributes != platform::INVALID_ATTRIBUTES && (attributes & platform::ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Where a member's path (relative, made safe) is written: below the current directory, or
+// below app.outputBase when the destination is too long to be the current directory.
+WideString outputPathOf(const SfxApp& app, const WideString& path) {
+  WideString target(app.outputBase);
+  target.append(path);
+  return target;
+}
+
+bool extractFolder(SfxApp& app, const WideString& path) {
+  const WideString target = outputPathOf(app, path);
+  // A folder that exists already is what a directory entry asks for: no warning. A file of
+  // that name is in the way, and the entry fails.
+  if (!createFolderChain(target.c_str())) {
+    showMemberFailure(app, kFolderBefore, path, kCannotCreateAfter, platform::lastError());
+    return false;
+  }
+  if (!isFolder(target)) {
+    showMemberFailure(app, kFolderBefore, path, kCannotCreateAfter, 0, kFileClashText);
+    return false;
+  }
+  app.observer().memberExtracted(path.c_str());
+  return true;
+}
+
+// A file member: written and verified under a temporary name, then put in the target's
+// place. On any failure the temporary file goes and the target keeps what it held.
+bool extractFile(SfxApp& app, const LzhHeader& header, const WideString& path, int method) {
+  const WideString target = outputPathOf(app, path);
+  if (checkFolderClash(app, target, path)) return false;
+  WideString temporary;
+  if (!temporaryName(target, app.payload.takenSuffixes, temporary)) {
+    showMemberFailure(app, kFileBefore, path, kCannotCreateAfter, platform::pathTooLongError());
+    return false;
+  }
+  std::unique_ptr<FileObject> output = openOutputFile(temporary.c_str(), platform::GENERIC_WRITE_ACCESS, 0,
+                                                      platform::DISPOSITION_CREATE_ALWAYS);
+  if (output == nullptr || !output->isOpen()) {
+    showMemberFailure(app, kFileBefore, path, kCannotCreateAfter, platform::lastError());
+    return false;
+  }
+  const DecodeResult result =
+      decodeMember(app.run, *app.archiveFile, *output, header.originalSize, header.packedSize, method);
+  output.reset();  // closed before it is renamed, deleted or given its time
+  bool done = !app.run.aborted() && acceptDecodedMember(app, header, path, result);
+  if (done) {
+    // The time first: the rename keeps it, and the target is never seen without it.
+    setMemberTime(temporary, header);
+    if (!platform::replaceFile(temporary.c_str(), target.c_str())) {
+      showMemberFailure(app, kFileBefore, path, kCannotCreateAfter, platform::lastError());
+      done = false;
+    }
+  }
+  if (!done) platform::deleteFile(temporary.c_str());
+  return done;
+}
 
 }  // namespace
 
@@ -23,7 +106,7 @@ bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString&
                          const DecodeResult& result) {
   switch (result.status) {
     case DecodeStatus::writeFailed:
-      app.observer().showSystemError(result.systemError, BOX_WARNING);
+      showMemberFailure(app, kFileBefore, path, kCannotWriteAfter, result.systemError);
       return false;
     case DecodeStatus::damaged:
       app.errorFlag = 1;
@@ -42,20 +125,18 @@ bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString&
 }
 
 WideString corruptedFileText(const WideString& path) {
-  WideString text(kCorruptedBefore);
+  WideString text(kFileBefore);
   text.append(path);
   text.appendText(kCorruptedAfter);
   return text;
 }
 
-bool checkFolderClash(SfxApp& app, const WideString& path) {
-  const uint32_t attributes = platform::getFileAttributes(path.c_str());
-  if (attributes == platform::INVALID_ATTRIBUTES || (attributes & platform::ATTRIBUTE_DIRECTORY) == 0) {
-    return false;
-  }
+bool checkFolderClash(SfxApp& app, const WideString& target, const WideString& path) {
+  if (!isFolder(target)) return false;
   WideString text(path);
   text.appendChar(u' ');
   text.appendText(kFolderClashText);
+  app.errorFlag = 1;
   showWarning(app, text);
   return true;
 }
@@ -80,42 +161,8 @@ bool extractMember(SfxApp& app, LzhHeader& header) {
   if (member.kind == MemberKind::link || member.kind == MemberKind::unknownMethod) return true;
   WideString path(header.path);
   makeSafeMemberPath(path);
-
-  if (member.kind == MemberKind::folder) {
-    // A folder that exists already is what a directory entry asks for: no warning.
-    platform::deleteFile(path.c_str());
-    if (createFolderChain(path.c_str())) {
-      app.observer().memberExtracted(path.c_str());
-      return true;
-    }
-    app.observer().showLastError();
-    return false;
-  }
-
-  // A folder in the way: warn, then the file cannot be created over it and the member fails
-  // with the system's own words.
-  checkFolderClash(app, path);
-  platform::deleteFile(path.c_str());
-  std::unique_ptr<FileObject> output = openOutputFile(path.c_str(), platform::GENERIC_WRITE_ACCESS, 0,
-                                                      platform::DISPOSITION_CREATE_ALWAYS);
-  if (output == nullptr || !output->isOpen()) {
-    app.observer().showLastError();
-    return false;
-  }
-  // Recorded first, so that an abort can remove the partial file.
-  app.currentOutputPath.assign(path);
-  const DecodeResult result =
-      decodeMember(app.run, *app.archiveFile, *output, header.originalSize, header.packedSize, member.method);
-  output.reset();  // closed before the file is deleted or its time set
-
-  if (app.run.aborted()) {
-    platform::deleteFile(path.c_str());
-    return false;
-  }
-  if (!acceptDecodedMember(app, header, path, result)) return false;
-  setMemberTime(path, header);
-  // Complete: a later abort must not take this file for the partial one.
-  app.currentOutputPath.clear();
+  if (member.kind == MemberKind::folder) return extractFolder(app, path);
+  if (!extractFile(app, header, path, member.method)) return false;
   app.observer().memberExtracted(path.c_str());
   return true;
 }

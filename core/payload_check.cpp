@@ -7,6 +7,8 @@
 #include "core/crc32.h"
 #include "core/lzh_format.h"
 #include "core/member_walk.h"
+#include "core/output_paths.h"
+#include "core/temporary_name.h"
 #include "platform/platform.h"
 
 namespace {
@@ -62,6 +64,9 @@ void surveyPayload(SfxApp& app, PayloadSurvey& survey) {
           return false;
         }
         nextHeader = dataStart + static_cast<int64_t>(member.packedSize);
+        WideString path(member.path);
+        makeSafeMemberPath(path);
+        survey.takenSuffixes = static_cast<uint16_t>(survey.takenSuffixes | suffixesEndingPath(path));
         survey.totalBytes += member.originalSize;
         if (member.originalSize > survey.largestMember) survey.largestMember = member.originalSize;
         return true;

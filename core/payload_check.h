@@ -37,6 +37,9 @@ struct PayloadSurvey {
   uint64_t largestMember = 0;  // the largest original size
   int64_t endMark = -1;        // where the end mark is, when there is one
   bool hasChecksum = false;    // the trailer was there (and matched, unless checksumMismatch)
+  // The suffixes of temporary names that some member's path ends with (suffixesEndingPath):
+  // the run uses none of them, so that no temporary file lands on a member.
+  uint16_t takenSuffixes = 0;
 };
 
 // Walks every header of app's archive from its start (app.archiveStart), quietly, and then,

@@ -40,10 +40,11 @@ WideString currentDirectoryPath() {
 }
 
 WideString shellFolderPath(int csidl) {
-  WideString path(u"");
-  char16_t buffer[platform::MAX_PATH_UNITS] = {};
-  if (platform::shellFolderPath(csidl, buffer)) path.assign(buffer);
-  return path;
+  constexpr uint32_t kLongest = 32768;  // no special folder is cut short
+  WideString buffer;
+  buffer.resizeZeroed(kLongest);
+  if (!platform::shellFolderPath(csidl, buffer.charAt(0), kLongest)) return WideString(u"");
+  return WideString(buffer.c_str());
 }
 
 bool readSettings(FileObject& file, SfxSettings& settings) {

@@ -57,6 +57,10 @@ bool fileSize(FileHandle h, uint64_t* size);
 
 // --- names in the file system (DeleteFileW, GetFileAttributesW, CreateDirectoryW) ---
 bool deleteFile(const char16_t* path);
+// Puts the file from in the place of the file to in one step, replacing it when it exists
+// (MoveFileExW with MOVEFILE_REPLACE_EXISTING, rename). Fails, leaving both as they were,
+// when to is a folder or a read-only file, or is in use.
+bool replaceFile(const char16_t* from, const char16_t* to);
 uint32_t getFileAttributes(const char16_t* path);
 bool createDirectory(const char16_t* path);
 // _wutime64 with access and modification time both set to unixTime; false on failure.
@@ -105,8 +109,9 @@ uint32_t moduleFileName(char16_t* buffer, uint32_t capacity);
 uint64_t availablePhysicalMemory();
 
 // --- shell (SHGetFolderLocation + SHGetPathFromIDListW, SHChangeNotify) ---
-// The file-system path of a special folder; false when it cannot be located (always on POSIX).
-bool shellFolderPath(int csidl, char16_t* buffer /* MAX_PATH_UNITS */);
+// The file-system path of a special folder into buffer (capacity units, terminator
+// included; the longest path takes 32768); false when it cannot be located (always on POSIX).
+bool shellFolderPath(int csidl, char16_t* buffer, uint32_t capacity);
 // SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, path, null); nothing outside Windows.
 void shellNotifyCreated(const char16_t* path);
 

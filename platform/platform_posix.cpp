@@ -225,6 +225,22 @@ bool deleteFile(const char16_t* path) {
   return true;
 }
 
+bool replaceFile(const char16_t* from, const char16_t* to) {
+  const std::string target = toOsPath(to);
+  // MoveFileExW replaces neither a folder nor a read-only file; rename(2) would replace the
+  // second. A file without its owner's write bit is what Windows calls read-only.
+  struct stat info {};
+  if (::stat(target.c_str(), &info) == 0 && (S_ISDIR(info.st_mode) || (info.st_mode & S_IWUSR) == 0)) {
+    failWith(S_ISDIR(info.st_mode) ? EISDIR : EACCES);
+    return false;
+  }
+  if (::rename(toOsPath(from).c_str(), target.c_str()) != 0) {
+    failWith(errno);
+    return false;
+  }
+  return true;
+}
+
 uint32_t getFileAttributes(const char16_t* path) {
   struct stat info;
   if (::stat(toOsPath(path).c_str(), &info) != 0) {
@@ -376,7 +392,7 @@ uint64_t availablePhysicalMemory() {
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
 }
 
-bool shellFolderPath(int /*csidl*/, char16_t* buffer) {
+bool shellFolderPath(int /*csidl*/, char16_t* buffer, uint32_t /*capacity*/) {
   if (buffer != nullptr) buffer[0] = 0;
   failWith(ENOENT);
   return false;

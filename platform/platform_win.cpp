@@ -21,14 +21,15 @@ UINT g_codePage = CP_ACP;
 
 bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-// Win32 resolves a path without a prefix only when its full form fits in MAX_PATH. A longer
-// path is handed over as \\?\<full path>: the prefix lifts the limit to 32767 units but also
-// turns off the system's own clean-up, so "/" becomes "\" and "." components are dropped here.
+// Win32 resolves a path without a prefix only when its full form fits in MAX_PATH (a folder
+// to be created: in 248 units, room for an 8.3 name in it). A longer path is handed over as
+// \\?\<full path>: the prefix lifts the limit to 32767 units but also turns off the system's
+// own clean-up, so "/" becomes "\" and "." components are dropped here.
 // Member paths reach this point already made safe, so ".." does not occur; a path that still
 // holds one, or a long UNC path, fails as too long rather than being resolved by hand.
 class SystemPath {
  public:
-  explicit SystemPath(const char16_t* path) : path_(wide(path)) {
+  explicit SystemPath(const char16_t* path, uint32_t limit = MAX_PATH_UNITS) : path_(wide(path)) {
     uint32_t length = 0;
     while (path[length] != 0) ++length;
     const bool prefixed = length >= 4 && isSeparator(path[0]) && isSeparator(path[1]) && path[2] == u'?';
@@ -41,7 +42,7 @@ class SystemPath {
       currentLength = GetCurrentDirectoryW(MAX_PATH_UNITS, current);
       if (currentLength == 0 || currentLength >= MAX_PATH_UNITS) return;  // the system reports it
     }
-    if (currentLength + 1 + length + 1 <= MAX_PATH_UNITS) return;
+    if (currentLength + 1 + length + 1 <= limit) return;
     if (rooted || (length >= 2 && path[1] == u':' && !driveAbsolute) || !buildExtended(current, currentLength, path)) {
       path_ = nullptr;
     }
@@ -153,13 +154,29 @@ bool attributeData(const char16_t* path, WIN32_FILE_ATTRIBUTE_DATA& data) {
   return systemPath.get() != nullptr && GetFileAttributesExW(systemPath.get(), GetFileExInfoStandard, &data);
 }
 
+bool replaceFile(const char16_t* from, const char16_t* to) {
+  // Windows refuses to replace a read-only file; Wine replaces it. Asked first, it is refused
+  // on both, with Windows' error.
+  const uint32_t attributes = getFileAttributes(to);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  const SystemPath fromPath(from), toPath(to);
+  return fromPath.get() != nullptr && toPath.get() != nullptr &&
+         MoveFileExW(fromPath.get(), toPath.get(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 uint32_t getFileAttributes(const char16_t* path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   return attributeData(path, data) ? data.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
 }
 
+// CreateDirectoryW's own limit for a path without the prefix.
+constexpr uint32_t kFolderPathUnits = 248;
+
 bool createDirectory(const char16_t* path) {
-  const SystemPath systemPath(path);
+  const SystemPath systemPath(path, kFolderPathUnits);
   return systemPath.get() != nullptr && CreateDirectoryW(systemPath.get(), nullptr) != 0;
 }
 
@@ -238,10 +255,10 @@ uint64_t availablePhysicalMemory() {
   return status.ullAvailPhys;
 }
 
-bool shellFolderPath(int csidl, char16_t* buffer) {
+bool shellFolderPath(int csidl, char16_t* buffer, uint32_t capacity) {
   PIDLIST_ABSOLUTE items = nullptr;
   if (FAILED(SHGetFolderLocation(nullptr, csidl, nullptr, 0, &items)) || items == nullptr) return false;
-  const BOOL found = SHGetPathFromIDListW(items, wide(buffer));
+  const BOOL found = SHGetPathFromIDListEx(items, wide(buffer), capacity, GPFIDL_DEFAULT);
   ILFree(items);
   return found != FALSE;
 }

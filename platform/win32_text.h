@@ -24,24 +24,3 @@ inline void copyText(wchar_t* target, const wchar_t* text, int capacity) {
   for (; i < capacity - 1 && text[i]; ++i) target[i] = text[i];
   target[i] = 0;
 }
-
-// Appends "\" to a non-empty path that does not already end in one. The caller's buffer has
-// room for one more character.
-inline void appendBackslash(wchar_t* path) {
-  const int length = textLength(path);
-  if (length > 0 && path[length - 1] != L'\\') {
-    path[length] = L'\\';
-    path[length + 1] = L'\0';
-  }
-}
-
-// Copies text into a buffer of MAX_PATH characters behind the text already there. False, with
-// the buffer unchanged, when the result would not fit: a path cut short would name another
-// file.
-inline bool appendToPath(wchar_t (&buffer)[MAX_PATH], const wchar_t* text) {
-  const int used = textLength(buffer);
-  const int added = textLength(text);
-  if (used + added >= MAX_PATH) return false;
-  copyText(buffer + used, text, added + 1);
-  return true;
-}

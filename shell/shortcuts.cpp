@@ -7,79 +7,114 @@
 #include "core/app.h"
 #include "platform/win32_scoped.h"
 #include "platform/win32_text.h"
+#include "shell/shell_path.h"
 
 namespace {
 
 // The file name of a relative path without its folders and its extension: "bin\tool.exe"
 // gives "tool". A name that starts with its only dot (".profile") keeps it.
-void fileStem(const wchar_t* path, wchar_t (&stem)[MAX_PATH]) {
-  const wchar_t* name = path;
-  for (const wchar_t* p = path; *p; ++p) {
-    if (*p == L'\\' || *p == L'/' || *p == L':') name = p + 1;
+WideString fileStem(const WideString& path) {
+  const char16_t* text = path.c_str();
+  const char16_t* name = text;
+  for (const char16_t* p = text; *p; ++p) {
+    if (*p == u'\\' || *p == u'/' || *p == u':') name = p + 1;
   }
-  copyText(stem, name, MAX_PATH);
-  wchar_t* dot = nullptr;
-  for (wchar_t* p = stem + 1; *p; ++p) {
-    if (*p == L'.') dot = p;
+  WideString stem(name);
+  char16_t* first = stem.charAt(0);
+  char16_t* dot = nullptr;
+  for (char16_t* p = first + (*first ? 1 : 0); *p; ++p) {
+    if (*p == u'.') dot = p;
   }
-  if (dot && stem[0]) *dot = 0;
+  if (dot) *dot = 0;
+  return WideString(stem.c_str());
 }
 
-// The file-system path of a special folder; false when the folder cannot be located or has
+// The file-system path of a special folder; empty when the folder cannot be located or has
 // no such path. The Start menu falls back from the common to the user's own programs folder.
-bool specialFolderPath(HWND owner, int csidl, wchar_t (&path)[MAX_PATH]) {
+WideString specialFolderPath(HWND owner, int csidl) {
   LPITEMIDLIST items = nullptr;
   HRESULT located = SHGetSpecialFolderLocation(owner, csidl, &items);
   if (FAILED(located) && csidl == CSIDL_COMMON_PROGRAMS) located = SHGetSpecialFolderLocation(owner, CSIDL_PROGRAMS, &items);
-  if (FAILED(located) || !items) return false;
-  path[0] = 0;
-  const bool converted = SHGetPathFromIDListW(items, path);
+  if (FAILED(located) || !items) return WideString(u"");
+  WideString path = pathOfItems(items);
   ILFree(items);  // frees with the shell's allocator
-  return converted && path[0];
+  return path;
 }
 
-bool saveShortcut(SfxApp& app, HWND owner, int csidl, IShellLinkW* link, IPersistFile* file) {
-  // Without its folder the shortcut's path would begin with "\": a ".lnk" at the root of
-  // the current drive. Such a shortcut is not made.
-  wchar_t linkPath[MAX_PATH];
-  if (!specialFolderPath(owner, csidl, linkPath)) return false;
+// "<before><what> を…できません。" and the system's reason, in a box and in the log.
+void tellFailure(SfxApp& app, const char16_t* before, const WideString& what, const char16_t* after,
+                 uint32_t error) {
+  WideString text(before);
+  text.append(what);
+  text.appendText(after);
+  text.appendChar(u'\n');
+  text.append(systemErrorText(error));
+  app.observer().showMessage(text.c_str(), MessageKind::warning);
+}
 
-  const SfxSettings& settings = app.settings;
-  wchar_t name[MAX_PATH];
-  if (!settings.shortcutName.isEmpty()) {
-    copyText(name, asWide(settings.shortcutName.c_str()), MAX_PATH);
-  } else {
-    fileStem(asWide(settings.shortcutTarget.c_str()), name);
-  }
-  if (!name[0]) return false;
-  wchar_t target[MAX_PATH] = {};
-  copyText(target, asWide(app.destinationFolder.c_str()), MAX_PATH);
-  appendBackslash(target);
-  // A path cut short would name another file: such a shortcut is not made either.
-  if (!appendToPath(linkPath, L"\\") || !appendToPath(linkPath, name) || !appendToPath(linkPath, L".lnk") ||
-      !appendToPath(target, asWide(settings.shortcutTarget.c_str()))) {
-    return false;
-  }
-  link->SetPath(target);
-  link->SetIconLocation(target, 0);
+constexpr char16_t kShortcutBefore[] = u"ショートカット ";
+constexpr char16_t kCannotCreateAfter[] = u" を作成できません。";
+
+// The destination folder with a final "\" and the relative path: what the shortcut or the
+// program start names.
+WideString inDestination(const SfxApp& app, const WideString& relative) {
+  WideString path(app.destinationFolder);
+  path.ensureTrailingChar(u'\\');
+  path.append(relative);
+  return path;
+}
+
+// The name of the shortcuts: the settings' one, or the target's file name without its
+// extension.
+WideString shortcutName(const SfxSettings& settings) {
+  return settings.shortcutName.isEmpty() ? fileStem(settings.shortcutTarget) : WideString(settings.shortcutName);
+}
+
+// The shortcut's file in the special folder csidl; false when the folder cannot be located:
+// without it the path would begin with "\", a ".lnk" at the root of the current drive.
+bool shortcutFile(HWND owner, int csidl, const WideString& name, WideString& linkPath) {
+  linkPath = specialFolderPath(owner, csidl);
+  if (linkPath.isEmpty()) return false;
+  linkPath.ensureTrailingChar(u'\\');
+  linkPath.append(name);
+  linkPath.appendText(u".lnk");
+  return true;
+}
+
+HRESULT saveShortcut(SfxApp& app, const WideString& linkPath) {
+  // Each shortcut has its own single-threaded apartment; the link and its file interface are
+  // released before it ends.
+  ScopedComInit com;
+  if (!com.ready()) return E_FAIL;
+  ScopedComPtr<IShellLinkW> link;
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.out());
+  if (FAILED(result)) return result;
+  ScopedComPtr<IPersistFile> file;
+  result = link->QueryInterface(IID_IPersistFile, file.out());
+  if (FAILED(result)) return result;
+  // A shortcut holds a target of MAX_PATH units at the most; a longer one is refused with
+  // the system's reason rather than cut to another file.
+  const WideString target = inDestination(app, app.settings.shortcutTarget);
+  if (target.length() >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  result = link->SetPath(asWide(target.c_str()));
+  if (FAILED(result)) return result;
+  link->SetIconLocation(asWide(target.c_str()), 0);
   link->SetWorkingDirectory(asWide(app.destinationFolder.c_str()));
-  return SUCCEEDED(file->Save(linkPath, TRUE));
+  return file->Save(asWide(linkPath.c_str()), TRUE);
 }
 
 }  // namespace
 
 bool makeShortcut(SfxApp& app, HWND owner, int csidl) {
-  // Each shortcut has its own single-threaded apartment; the link and its file interface are
-  // released before it ends.
-  ScopedComInit com;
-  if (!com.ready()) return false;
-  ScopedComPtr<IShellLinkW> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.out()))) {
-    return false;
-  }
-  ScopedComPtr<IPersistFile> file;
-  if (FAILED(link->QueryInterface(IID_IPersistFile, file.out()))) return false;
-  return saveShortcut(app, owner, csidl, link.get(), file.get());
+  const WideString name = shortcutName(app.settings);
+  WideString linkPath;
+  HRESULT result = HRESULT_FROM_WIN32(name.isEmpty() ? ERROR_INVALID_NAME : ERROR_PATH_NOT_FOUND);
+  if (!name.isEmpty() && shortcutFile(owner, csidl, name, linkPath)) result = saveShortcut(app, linkPath);
+  if (SUCCEEDED(result)) return true;
+  // Named by its file when its folder is known, else by its name.
+  tellFailure(app, kShortcutBefore, linkPath.isEmpty() ? name : linkPath, kCannotCreateAfter,
+              static_cast<uint32_t>(result));
+  return false;
 }
 
 bool makeShortcuts(SfxApp& app, HWND owner) {
@@ -94,10 +129,13 @@ bool makeShortcuts(SfxApp& app, HWND owner) {
 
 bool runProgram(SfxApp& app, HWND owner) {
   // The started program inherits the current directory: the destination folder.
-  wchar_t path[MAX_PATH] = {};
-  copyText(path, asWide(app.destinationFolder.c_str()), MAX_PATH);
-  if (!appendToPath(path, L"\\") || !appendToPath(path, asWide(app.settings.programToRun.c_str()))) return false;
-  // ShellExecuteW reports success with a value above 32.
-  const auto result = ShellExecuteW(owner, nullptr, path, nullptr, nullptr, SW_SHOWNORMAL);
-  return reinterpret_cast<INT_PTR>(result) > 32;
+  const WideString path = inDestination(app, app.settings.programToRun);
+  // ShellExecuteW reports success with a value above 32, and the reason in the last error.
+  const auto result = ShellExecuteW(owner, nullptr, asWide(path.c_str()), nullptr, nullptr, SW_SHOWNORMAL);
+  if (reinterpret_cast<INT_PTR>(result) > 32) return true;
+  // Its codes up to 32 stand in when the last error says nothing (2, 3, 5 and 8 are Win32's).
+  const DWORD error = GetLastError();
+  tellFailure(app, u"プログラム ", path, u" を起動できません。",
+              error != 0 ? error : static_cast<uint32_t>(reinterpret_cast<INT_PTR>(result)));
+  return false;
 }

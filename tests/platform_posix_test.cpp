@@ -162,7 +162,7 @@ TEST(PlatformProcess, ModuleNameAndMemory) {
   EXPECT_EQ(platform::moduleFileName(small, 4), 4u);  // cut: the full capacity comes back
   EXPECT_GT(platform::availablePhysicalMemory(), 0u);
   char16_t folder[platform::MAX_PATH_UNITS];
-  EXPECT_FALSE(platform::shellFolderPath(platform::CSIDL_PROGRAM_FILES_ID, folder));
+  EXPECT_FALSE(platform::shellFolderPath(platform::CSIDL_PROGRAM_FILES_ID, folder, platform::MAX_PATH_UNITS));
 }
 
 TEST(PlatformProcess, CurrentDirectoryReportsTheNeededSize) {

@@ -4,6 +4,11 @@
 // when the seek past the big one goes by its whole size.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -92,5 +97,63 @@ TEST(LargeMember, PackedFilePast4GiBRoundTrips) {
   run = runZsfx({"test", zsfxPath(archive)});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.err.find("1 members tested, 0 failed"), std::string::npos) << run.err;
+  fs::remove_all(dir);
+}
+
+// zsfx extract killed with SIGTERM in the middle of the third of five members, over an
+// installed tree: members 1 and 2 hold the new content, the third's target and members 4
+// and 5 the old, and the temporary file is gone. The third member is 1 GiB of zeros (a
+// sparse archive), so that the signal finds it being written.
+TEST(LargeMember, SigtermDuringAMemberLeavesItsTargetWhole) {
+  if (zsfxUnderWine()) GTEST_SKIP() << "POSIX signals: the Linux build only";
+  const fs::path dir = makeTempDir("sigterm");
+  const fs::path out = dir / "out";
+  fs::create_directories(out);
+  const auto name = [](int i) { return "file" + std::to_string(i) + ".bin"; };
+  for (int i = 0; i < 5; ++i) lzhtest::writeFileBytes(out / name(i), lzhtest::bytesOf("version 1"));
+
+  const fs::path archive = dir / "v2.lzh";
+  lzhtest::Bytes bytes;
+  for (int i = 0; i < 2; ++i) {
+    lzhtest::Member m;
+    m.name = name(i);
+    m.data = lzhtest::bytesOf("version 2");
+    const lzhtest::Bytes one = lzhtest::encodeMember(m);
+    bytes.insert(bytes.end(), one.begin(), one.end());
+  }
+  constexpr uint32_t kZeros = 1u << 30;
+  lzhtest::Member big;
+  big.name = name(2);
+  big.originalSize = kZeros;
+  big.crc = 0;  // the CRC-16 of zeros from 0
+  lzhtest::Bytes header = lzhtest::encodeMember(big);
+  for (int i = 0; i < 4; ++i) header[7 + i] = static_cast<uint8_t>(kZeros >> (8 * i));
+  bytes.insert(bytes.end(), header.begin(), header.end());
+  lzhtest::writeFileBytes(archive, bytes);
+  fs::resize_file(archive, bytes.size() + kZeros);
+  std::vector<lzhtest::Member> rest(2);
+  for (int i = 0; i < 2; ++i) rest[i].name = name(i + 3), rest[i].data = lzhtest::bytesOf("version 2");
+  appendBytes(archive, lzhtest::encodeArchive(rest));
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, 2);
+    execl(ZOLT_ZSFX_PATH, "zsfx", "extract", archive.c_str(), "-C", out.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const fs::path temporary = out / (name(2) + ".zsfx-part");
+  for (int waited = 0; waited < 20000 && !fs::exists(temporary); ++waited) usleep(1000);
+  ASSERT_TRUE(fs::exists(temporary)) << "zsfx extract never began the third member";
+  kill(child, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(lzhtest::readFileBytes(out / name(i)), lzhtest::bytesOf(i < 2 ? "version 2" : "version 1")) << name(i);
+  }
+  EXPECT_FALSE(fs::exists(temporary));
   fs::remove_all(dir);
 }

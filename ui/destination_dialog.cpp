@@ -7,6 +7,7 @@
 #include "core/app.h"
 #include "platform/win32_scoped.h"
 #include "platform/win32_text.h"
+#include "shell/shell_path.h"
 #include "ui/destination_folder.h"
 #include "ui/resource_ids.h"
 
@@ -33,11 +34,8 @@ constexpr OptionBox kOptionBoxes[] = {
 void onInitDialog(HWND dialog, const SfxApp& app) {
   const SfxSettings& settings = app.settings;
   SetWindowTextW(dialog, asWide(settings.title.c_str()));
-  // The settings' folder, or the one given with /D=, as far as it fits the buffer the OK
-  // button reads back.
-  wchar_t folder[MAX_PATH];
-  copyText(folder, asWide(app.destinationFolder.c_str()), MAX_PATH);
-  SetDlgItemTextW(dialog, IDC_DEST_EDIT, folder);
+  // The settings' folder, or the one given with /D=, whole.
+  SetDlgItemTextW(dialog, IDC_DEST_EDIT, asWide(app.destinationFolder.c_str()));
   for (const OptionBox& box : kOptionBoxes) {
     const uint8_t option = settings.*box.option;
     if (option & OPTION_ON) CheckDlgButton(dialog, box.controlId, BST_CHECKED);
@@ -47,9 +45,13 @@ void onInitDialog(HWND dialog, const SfxApp& app) {
 
 void onOk(HWND dialog, DestinationDialog& state) {
   SfxApp& app = state.app;
-  wchar_t folder[MAX_PATH] = {};
-  GetDlgItemTextW(dialog, IDC_DEST_EDIT, folder, MAX_PATH);
-  app.destinationFolder.assign(asUtf16(folder));
+  // The folder as typed, at its real length: no buffer may cut it to another folder.
+  HWND edit = GetDlgItem(dialog, IDC_DEST_EDIT);
+  const auto length = static_cast<uint32_t>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
+  WideString folder;
+  folder.resizeZeroed(length + 1);
+  SendMessageW(edit, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(folder.charAt(0)));
+  app.destinationFolder = folder;
   resolveFolder(app.destinationFolder);
   if (!prepareDestination(state.owner, state.output, app)) {
     EndDialog(dialog, 1);  // the program ends; there is no second try
@@ -80,8 +82,8 @@ void onBrowse(HWND dialog) {
   info.lpszTitle = L"解凍先フォルダの指定";
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   if (LPITEMIDLIST items = SHBrowseForFolderW(&info)) {
-    wchar_t folder[MAX_PATH];
-    if (SHGetPathFromIDListW(items, folder)) SetDlgItemTextW(dialog, IDC_DEST_EDIT, folder);
+    const WideString folder = pathOfItems(items);
+    if (!folder.isEmpty()) SetDlgItemTextW(dialog, IDC_DEST_EDIT, asWide(folder.c_str()));
     ILFree(items);  // the shell allocator's Free, as the engine frees its item lists too
   }
 }

@@ -9,30 +9,43 @@
 // The destination is made a full path once, on OK (or at the start with /S or /D=), against
 // the directory the program started in. Otherwise the second ensureDestination of the run
 // would resolve a relative folder again against the folder the first call made current, and
-// extract one level too deep. A full path does not change its folder here; one that does not
-// fit the buffer stays as it is, and ensureDestination refuses it. An empty text stays empty.
+// extract one level too deep. A full path does not change its folder here, whatever its
+// length. An empty text stays empty.
 void resolveFolder(WideString& folder) {
   const wchar_t* path = asWide(folder.c_str());
   if (path[0] == 0) return;
-  wchar_t full[MAX_PATH];
-  const DWORD length = GetFullPathNameW(path, MAX_PATH, full, nullptr);
-  if (length > 0 && length < MAX_PATH) folder.assign(asUtf16(full));
+  const DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);  // terminator included
+  if (needed == 0) return;
+  WideString full;
+  full.resizeZeroed(needed);
+  const DWORD length = GetFullPathNameW(path, needed, reinterpret_cast<wchar_t*>(full.charAt(0)), nullptr);
+  if (length > 0 && length < needed) folder = full;
 }
 
-bool ensureDestination(HWND owner, UserOutput& output, const wchar_t* folder) {
+bool ensureDestination(HWND owner, UserOutput& output, SfxApp& app) {
+  const wchar_t* folder = asWide(app.destinationFolder.c_str());
+  app.outputBase.assign(u"");
   if (SetCurrentDirectoryW(folder)) return true;  // an existing folder is used as it is
-  wchar_t chain[MAX_PATH];
-  // The folder with a trailing backslash must fit the buffer; a longer text cannot name a
-  // folder that SetCurrentDirectoryW accepts anyway.
-  bool ok = textLength(folder) < MAX_PATH - 1;
-  if (ok) {
-    copyText(chain, folder, MAX_PATH);
-    appendBackslash(chain);
-    // A folder that was created but cannot be entered is a failure too: the worker writes
-    // into the current directory, which would still be the previous one.
-    ok = createFolderChain(asUtf16(chain)) && SetCurrentDirectoryW(folder);
+  WideString chain(app.destinationFolder);
+  chain.ensureTrailingChar(u'\\');
+  // A folder that was created but cannot be entered is a failure too: the worker writes
+  // into the current directory, which would still be the previous one. Only a folder too
+  // long to be the current directory is written into through full paths instead.
+  bool ok = createFolderChain(chain.c_str());
+  if (ok && !SetCurrentDirectoryW(folder)) {
+    const uint32_t attributes = platform::getFileAttributes(chain.c_str());
+    ok = chain.length() >= MAX_PATH - 1 && attributes != platform::INVALID_ATTRIBUTES &&
+         (attributes & platform::ATTRIBUTE_DIRECTORY) != 0;
+    if (ok) app.outputBase = chain;
   }
-  if (!ok) output.tell(owner, L"フォルダを作成できません", nullptr, MB_OK | MB_ICONEXCLAMATION);
+  if (!ok) {
+    // The folder whole, however long, and the system's reason.
+    WideString text(u"フォルダ ");
+    text.append(app.destinationFolder);
+    text.appendText(u" を作成できません。\n");
+    text.append(systemErrorText(GetLastError()));
+    output.tell(owner, asWide(text.c_str()), nullptr, MB_OK | MB_ICONEXCLAMATION);
+  }
   return ok;
 }
 
@@ -42,5 +55,5 @@ bool prepareDestination(HWND owner, UserOutput& output, SfxApp& app) {
     output.tell(owner, asWide(diskSpaceText(need).c_str()), nullptr, MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
-  return ensureDestination(owner, output, asWide(app.destinationFolder.c_str()));
+  return ensureDestination(owner, output, app);
 }

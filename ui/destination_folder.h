@@ -12,10 +12,11 @@ class UserOutput;
 // A relative folder made absolute against the current directory, as the dialog's OK does.
 void resolveFolder(WideString& folder);
 
-// Creates the folder with its missing parents if need be and makes it the process's current
-// directory. On failure tells "フォルダを作成できません" (in a box owned by owner) and returns
-// false.
-bool ensureDestination(HWND owner, UserOutput& output, const wchar_t* folder);
+// Creates app's destination folder with its missing parents if need be and makes it the
+// process's current directory; a folder too long for that is written into through full
+// paths (app.outputBase). On failure tells "フォルダ <folder> を作成できません。" with the
+// system's reason (in a box owned by owner) and returns false.
+bool ensureDestination(HWND owner, UserOutput& output, SfxApp& app);
 
 // The run's room first: when the volume of app's destination folder has too little space,
 // tells both figures and returns false, with nothing created. Then ensureDestination.

@@ -132,8 +132,8 @@ void ProgressWindow::onStart() {
   if (!IsWindow(window_)) return;
   SetWindowTextW(window_, asWide(app.settings.title.c_str()));
   if (!silent) ShowWindow(window_, SW_SHOW);
-  const bool ready = confirmed ? ensureDestination(window_, output_, asWide(app.destinationFolder.c_str()))
-                                : prepareDestination(window_, output_, app);
+  const bool ready =
+      confirmed ? ensureDestination(window_, output_, app) : prepareDestination(window_, output_, app);
   if (!ready) {
     endProgram(exit_code::failed);
     return;
@@ -154,14 +154,12 @@ void ProgressWindow::onRunEnded(bool aborted) {
   WaitForSingleObject(worker_.get(), INFINITE);
   worker_.reset();
   SfxApp& app = *app_;
+  // An aborted run has removed the temporary file of the member it stopped in; its target
+  // keeps what it held.
   int exitCode = exit_code::cancelled;
-  if (aborted) {
-    // The file whose decoding the abort stopped; the run leaves no path set when no file
-    // member was cut short.
-    if (!app.currentOutputPath.isEmpty()) DeleteFileW(asWide(app.currentOutputPath.c_str()));
-  } else if (app.errorFlag) {
+  if (!aborted && app.errorFlag) {
     exitCode = exit_code::failed;
-  } else if (!closing_) {
+  } else if (!aborted && !closing_) {
     // A shortcut that cannot be made does not keep the program from being started.
     bool done = true;
     if (app.settings.complete == 1) done = makeShortcuts(app, window_);

@@ -23,7 +23,7 @@
   DLL(gdi32) FUNCTION(GetStockObject) FUNCTION(SelectObject)                                          \
   DLL(ole32) FUNCTION(CoCreateInstance) FUNCTION(CoInitialize) FUNCTION(CoUninitialize)               \
   DLL(shell32) FUNCTION(ILFree) FUNCTION(SHBrowseForFolderW) FUNCTION(SHChangeNotify)                 \
-  FUNCTION(SHGetFolderLocation) FUNCTION(SHGetPathFromIDListW) FUNCTION(SHGetSpecialFolderLocation)   \
+  FUNCTION(SHGetFolderLocation) FUNCTION(SHGetPathFromIDListEx) FUNCTION(SHGetSpecialFolderLocation)  \
   FUNCTION(ShellExecuteW)                                                                             \
   DLL(shlwapi) FUNCTION(PathCompactPathW)                                                             \
   DLL(user32) FUNCTION(CheckDlgButton) FUNCTION(CreateWindowExW) FUNCTION(DefWindowProcW)             \

@@ -75,6 +75,12 @@ bool readWholeFile(const wstring& path, std::string& bytes) {
   return true;
 }
 
+std::string fileBytes(const wstring& path) {
+  std::string bytes;
+  readWholeFile(path, bytes);
+  return bytes;
+}
+
 void writeWholeFile(const wstring& path, const void* data, DWORD size) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;
@@ -400,6 +406,22 @@ wstring launchedRecord(const wstring& folder, DWORD milliseconds) {
   return L"";
 }
 
+// Whether any temporary file of the run is left below folder.
+bool temporaryFileLeft(const wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  bool left = false;
+  if (search == INVALID_HANDLE_VALUE) return false;
+  do {
+    const wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (name.find(L".zsfx-part") != wstring::npos) left = true;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) left = left || temporaryFileLeft(folder + L"\\" + name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return left;
+}
+
 // ---------------------------------------------------------------- scenarios
 
 // The stub without any payload: start-up fails without a window or a message.
@@ -575,15 +597,16 @@ void scenarioCannotCreate() {
     }
     setDestination(dialog, typed);
     click(dialog, IDOK);
-    answerMessageBox(child, L"フォルダを作成できません");
+    // The folder whole, then the system's reason.
+    answerMessageBox(child, L"フォルダ " + typed + L" を作成できません。\n");
     expect(waitExit(child) == 1, L"exit code 1 for destination \"" + typed + L"\"");
     const std::vector<wstring> entries = folderEntries(run);
     expect(entries.size() == 1 && entries[0] == L"blocker", L"nothing extracted for destination \"" + typed + L"\"");
   }
 }
 
-// A member whose CRC-16 does not match: the box names its path, the file stays, the run
-// stops there, and neither shortcuts nor the program follow.
+// A member whose CRC-16 does not match: the box names its path, its broken data is not
+// kept, the run stops there, and neither shortcuts nor the program follow.
 void scenarioCrcError() {
   const wstring name = L"crc-test";
   deleteShortcuts(name);
@@ -594,7 +617,7 @@ void scenarioCrcError() {
   answerMessageBox(child, L"ファイル corrupt.txt が壊れています。");
   expect(waitExit(child) == 1, L"exit code 1 after a CRC error");
   expect(exists(run + L"\\bin\\launched.exe"), L"the member before the damaged one stays");
-  expect(exists(run + L"\\corrupt.txt"), L"the damaged file stays");
+  expect(!exists(run + L"\\corrupt.txt"), L"the damaged file is not kept");
   expect(!exists(run + L"\\never.txt"), L"no member after the damaged one");
   for (int csidl : kShortcutFolders) expectShortcut(csidl, name, false, L"", L"");
   expect(launchedRecord(run + L"\\bin", 2000).empty(), L"no program after a failed run");
@@ -649,6 +672,8 @@ void scenarioNoSpecialFolder() {
     Child child = launch(L"nofolder", run);
     HWND dialog = waitForDialog(child);
     if (dialog) click(dialog, IDOK);
+    // The shortcut that could not be made is named, with the system's reason.
+    answerMessageBox(child, L"ショートカット nofolder-test を作成できません。\n");
     expect(waitExit(child) == 1, L"exit code 1: the desktop shortcut could not be made");
   }
   const wstring target = run + L"\\bin\\launched.exe";
@@ -706,11 +731,18 @@ void scenarioMemberPath() {
   removeTree(specialFolder(CSIDL_PROGRAM_FILES) + L"\\Zolt");
 }
 
+// What an earlier install left of the files the large case would replace.
+void installOldBigAndAfter(const wstring& run) {
+  writeWholeFile(run + L"\\big.bin", "big.bin version 1", 17);
+  writeWholeFile(run + L"\\after.txt", "after.txt version 1", 19);
+}
+
 void expectStoppedAtBigMember(const wstring& run, const wstring& shortcutName) {
   expectCorpusFile(run, L"one.txt");
   expect(exists(run + L"\\bin\\launched.exe"), L"members before the large one stay");
-  expect(!exists(run + L"\\big.bin"), L"the partial large file is deleted");
-  expect(!exists(run + L"\\after.txt"), L"no member after the large one");
+  expect(fileBytes(run + L"\\big.bin") == "big.bin version 1", L"the large member's target keeps what it held");
+  expect(fileBytes(run + L"\\after.txt") == "after.txt version 1", L"the member after the large one is untouched");
+  expect(!temporaryFileLeft(run), L"the temporary file of the large member is gone");
   for (int csidl : kShortcutFolders) expectShortcut(csidl, shortcutName, false, L"", L"");
   expect(launchedRecord(run + L"\\bin", 2000).empty(), L"no program after an abort");
 }
@@ -720,6 +752,7 @@ void scenarioAbort() {
   const wstring name = L"abort-test";
   deleteShortcuts(name);
   const wstring run = freshRunFolder(L"abort");
+  installOldBigAndAfter(run);
   SetCursorPos(300, 200);  // the window is placed by the pointer
   Child child = launch(L"abort", run);
   if (HWND window = runUntilBigMember(child)) {
@@ -748,6 +781,7 @@ void scenarioCloseDuringRun() {
   const wstring name = L"close-test";
   deleteShortcuts(name);
   const wstring run = freshRunFolder(L"close");
+  installOldBigAndAfter(run);
   Child child = launch(L"close", run);
   if (HWND window = runUntilBigMember(child)) PostMessageW(window, WM_CLOSE, 0, 0);
   expect(waitExit(child, 20000) == 2, L"exit code 2 soon after closing");
@@ -851,11 +885,6 @@ bool showsWindowBeforeExit(const Child& child, DWORD milliseconds = 60000) {
   return false;
 }
 
-std::string fileBytes(const wstring& path) {
-  std::string bytes;
-  readWholeFile(path, bytes);
-  return bytes;
-}
 
 // /S: no dialog, no window; the settings decide: their folder (relative, with a space),
 // the shortcuts whose option is on (changeable or not), and the program.
@@ -1074,6 +1103,147 @@ void scenarioQuotedSwitches() {
   expect(fileBytes(run + L"\\my log.txt").find("OK one.txt\r\n") != std::string::npos, L"the log named in quotes is written");
 }
 
+// ---------------------------------------------------------------- version 2 over version 1
+
+std::string versionText(int version, int i) {
+  const std::string name = "file" + std::to_string(i) + ".bin";
+  if (version == 1) return "version 1 of " + name;
+  std::string text;
+  for (int k = 0; k < 50; ++k) text += "version 2 of " + name + "\r\n";
+  return text;
+}
+
+// Version 1 of the five files, as an earlier install left them.
+void installVersion1(const wstring& folder) {
+  CreateDirectoryW(folder.c_str(), nullptr);
+  for (int i = 0; i < 5; ++i) {
+    const std::string text = versionText(1, i);
+    writeWholeFile(folder + L"\\file" + std::to_wstring(i) + L".bin", text.data(), static_cast<DWORD>(text.size()));
+  }
+}
+
+// Members 1 and 2 hold version 2, the third's target (at third) and members 4 and 5 still
+// version 1, and no temporary file is left.
+void expectVersion1Kept(const wstring& folder, const wstring& third, const wstring& what) {
+  for (int i = 0; i < 5; ++i) {
+    const wstring path = i == 2 ? third : folder + L"\\file" + std::to_wstring(i) + L".bin";
+    expect(fileBytes(path) == versionText(i < 2 ? 2 : 1, i), what + L": " + path + L" holds version " + (i < 2 ? L"2" : L"1"));
+  }
+  expect(!temporaryFileLeft(folder), what + L": no temporary file left");
+}
+
+// The third of five members fails: its CRC, a folder or a read-only file in its place, a
+// disk that fills while it is written (run.sh links tree\sub to the 4 MiB volume). Each run
+// ends with exit code 1 and a message naming the member; the installed files are whole.
+void scenarioFailedMemberKeepsTheOldFile() {
+  const struct {
+    const wchar_t* name;
+    const wchar_t* caseName;
+    const char* said;  // the start of the message
+  } cases[] = {
+      {L"crc", L"tree-crc", "ファイル file2.bin が壊れています。"},
+      {L"read-only", L"tree", "ファイル file2.bin を作成できません。"},
+      {L"folder", L"tree", "file2.bin を解凍できません。同名のフォルダが存在します。"},
+      {L"full", L"tree-full", "ファイル sub/file2.bin を書き込めません。"},
+  };
+  for (const auto& c : cases) {
+    const wstring label = wstring(L"tree-") + c.name;
+    wstring run = freshRunFolder(label.c_str()), tree = run + L"\\tree", third = tree + L"\\file2.bin";
+    if (lstrcmpW(c.name, L"full") == 0) {
+      // run.sh made fulldisk\tree, with sub on the small volume.
+      tree = g_workDir + L"\\fulldisk\\tree";
+      third = tree + L"\\sub\\file2.bin";
+      if (!isFolder(tree + L"\\sub")) {
+        say(L"  SKIP full: no small volume at fulldisk\\tree\\sub (run.sh mounts one as root)");
+        continue;
+      }
+    }
+    installVersion1(tree);
+    if (lstrcmpW(c.name, L"full") == 0) {
+      DeleteFileW((tree + L"\\file2.bin").c_str());
+      const std::string text = versionText(1, 2);
+      writeWholeFile(third, text.data(), static_cast<DWORD>(text.size()));
+    }
+    if (lstrcmpW(c.name, L"read-only") == 0) SetFileAttributesW(third.c_str(), FILE_ATTRIBUTE_READONLY);
+    if (lstrcmpW(c.name, L"folder") == 0) {
+      DeleteFileW(third.c_str());
+      CreateDirectoryW(third.c_str(), nullptr);
+    }
+    Child child = launch(c.caseName, run, L"/S /LOG=\"" + run + L"\\log.txt\" /D=" + tree);
+    expect(waitExit(child, 30000) == 1, label + L": exit code 1");
+    const std::string log = fileBytes(run + L"\\log.txt");
+    expect(log.find(std::string("OK file1.bin\r\nMSG ") + c.said) != std::string::npos,
+           label + L": the log names the member (" + std::to_wstring(log.size()) + L" bytes)");
+    if (lstrcmpW(c.name, L"folder") == 0) {
+      expect(isFolder(third), label + L": the folder stays");
+      RemoveDirectoryW(third.c_str());
+      const std::string text = versionText(1, 2);
+      writeWholeFile(third, text.data(), static_cast<DWORD>(text.size()));
+    }
+    SetFileAttributesW(third.c_str(), FILE_ATTRIBUTE_NORMAL);
+    expectVersion1Kept(tree, third, label);
+  }
+}
+
+// ---------------------------------------------------------------- long paths
+
+// A folder of 270 characters: typed into the dialog and given with /D= under /S, the files
+// land in exactly that folder. Win32 takes such a path with the \\?\ prefix only, and it
+// cannot be the current directory.
+void scenarioLongFolder() {
+  const wstring run = freshRunFolder(L"longfolder");
+  wstring folder = run + L"\\";
+  while (folder.size() < 270 - 15) folder += L"long folder name " + std::to_wstring(folder.size()) + L"\\";
+  folder.resize(270 - 15);
+  if (folder.back() == L'\\' || folder.back() == L' ') folder.back() = L'x';
+  folder += L"\\v1.2.3-release";
+  expect(folder.size() == 270, L"the folder has 270 characters (" + std::to_wstring(folder.size()) + L")");
+  const wstring extended = L"\\\\?\\" + folder;
+  Child silent = launch(L"cancel", run, L"/S /D=" + folder);
+  expect(waitExit(silent) == 0, L"exit code 0 with /D=");
+  expect(exists(extended + L"\\one.txt") && exists(extended + L"\\text.txt"), L"the files are in the 270-character folder");
+  removeTree(extended);
+  Child child = launch(L"cancel", run);
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return (void)waitExit(child, 1000);
+  setDestination(dialog, folder);
+  click(dialog, IDOK);
+  expect(waitExit(child) == 0, L"exit code 0 with the typed folder");
+  expect(exists(extended + L"\\one.txt"), L"the files are in the typed 270-character folder");
+  expect(!exists(run + L"\\out"), L"nothing in the settings' folder");
+}
+
+// A member path of 400 characters below a destination of 250: the member is extracted, and
+// the shortcut to it, which a shortcut file cannot hold, is refused with a message naming it.
+void scenarioLongMember() {
+  const wstring name = L"long-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"longmember");
+  wstring folder = run + L"\\dest";
+  while (folder.size() < 250) folder += L"_";
+  Child child = launch(L"long-member", run, L"/S /LOG=\"" + run + L"\\log.txt\" /D=" + folder);
+  expect(waitExit(child) == 1, L"exit code 1: the shortcut cannot be made");
+  wstring member = L"\\\\?\\" + folder;
+  for (int i = 0; i < 4; ++i) member += L"\\p0" + std::to_wstring(i) + wstring(95, L'q');
+  member += L"\\long.txt";
+  expect(fileBytes(member) == "at the end of a long path\r\n", L"the 400-character member is extracted");
+  const std::string log = fileBytes(run + L"\\log.txt");
+  expect(log.find("MSG ショートカット ") != std::string::npos && log.find("long-test.lnk を作成できません。") != std::string::npos,
+         L"the log names the shortcut that could not be made");
+  expectShortcut(CSIDL_COMMON_PROGRAMS, name, false, L"", L"");
+}
+
+// A program that cannot be started: the box names it, and so does the log.
+void scenarioNoProgram() {
+  const wstring run = freshRunFolder(L"noprogram");
+  Child child = launch(L"no-program", run, L"/LOG=\"" + run + L"\\log.txt\"");
+  if (HWND dialog = waitForDialog(child)) click(dialog, IDOK);
+  answerMessageBox(child, L"bin\\missing.exe を起動できません。");
+  expect(waitExit(child) == 1, L"exit code 1");
+  expect(fileBytes(run + L"\\log.txt").find("missing.exe を起動できません。") != std::string::npos,
+         L"the log names the program");
+}
+
 // ---------------------------------------------------------------- planted DLLs
 
 // Every DLL the stub's process loads under Wine (WINEDEBUG=+loaddll, with the dialog, a
@@ -1206,6 +1376,10 @@ const Scenario kScenarios[] = {
     {L"damaged-downloads", scenarioDamagedDownloads},
     {L"free-space", scenarioFreeSpace},
     {L"quoted-switches", scenarioQuotedSwitches},
+    {L"failed-member", scenarioFailedMemberKeepsTheOldFile},
+    {L"long-folder", scenarioLongFolder},
+    {L"long-member", scenarioLongMember},
+    {L"no-program", scenarioNoProgram},
 };
 
 // ---------------------------------------------------------------- screenshots

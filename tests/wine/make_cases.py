@@ -198,6 +198,28 @@ def main():
                  ".../g.txt", "dir?/colon:x.txt", "CON.", "after.txt")])
     write_damaged_downloads(work, stub, settings_block(destination="out"),
                             [member(n, original(n)) for n in ("one.txt", "small.txt", "text.txt", "prog.bin")])
+    # Version 2 over an installed version 1 (the driver installs it first): five members, the
+    # third one failing in the way each case names.
+    tree = ["file%d.bin" % i for i in range(5)]
+    new = [member(n, ("version 2 of %s\r\n" % n).encode("ascii") * 50) for n in tree]
+    bad = bytearray(new[2])
+    bad[21] ^= 0xFF  # the header's CRC-16 (level 2, offset 21)
+    write_case(work, stub, "tree-crc", settings_block(destination="tree"), new[:2] + [bytes(bad)] + new[3:])
+    write_case(work, stub, "tree", settings_block(destination="tree"), new)
+    # The third member lands in tree\sub, which run.sh links to the 4 MiB volume: it cannot
+    # be written whole, while the destination's own volume has room.
+    write_case(work, stub, "tree-full", settings_block(destination="tree"),
+               new[:2] + [zero_member("sub/file2.bin", 5 << 20)] + new[3:])
+    # Long paths: a member of 400 characters, and a shortcut to one of 200 (a settings string
+    # holds 255 units at the most) that a shortcut file cannot hold below a long destination;
+    # a program that is not there.
+    long_member = "/".join(["p%02d" % i + "q" * 95 for i in range(4)]) + "/long.txt"
+    assert len(long_member) >= 400
+    target = "t" * 190 + "/target.txt"
+    write_case(work, stub, "long-member",
+               settings_block(destination="out", target=target.replace("/", "\\"), startmenu=2, name="long-test"),
+               [member(long_member, b"at the end of a long path\r\n"), member(target, b"target\r\n")])
+    write_case(work, stub, "no-program", settings_block(destination="out", program="bin\\missing.exe"), basic)
     # More than the 4 MiB volume of the free-space scenario holds.
     write_case(work, stub, "five-mib", settings_block(destination="app"), [zero_member("big.bin", 5 << 20)])
     for name, shortcut in (("abort", "abort-test"), ("close", "close-test")):

@@ -66,6 +66,10 @@ mkdir -p "$small"
 if mount -t tmpfs -o size=4m zolt-small "$small" 2>/dev/null; then
   trap 'umount "$small" 2>/dev/null; rm -rf "$work"' EXIT
   ln -sfn "$small" "$WINEPREFIX/dosdevices/t:"
+  # For the disk that fills during a member: an installed tree whose sub folder lies on the
+  # small volume, while the tree itself has room.
+  mkdir -p "$work/fulldisk/tree" "$small/sub"
+  ln -sfn "$small/sub" "$work/fulldisk/tree/sub"
 else
   rm -f "$WINEPREFIX/dosdevices/t:"
   [ "${CI:-}" = true ] && { echo "run.sh: cannot mount the small tmpfs the free-space scenario needs" >&2; exit 2; }
@@ -104,6 +108,23 @@ if [ -x "$zsfx" ] && mountpoint -q "$small"; then
     echo "PASS free-space: zsfx extract refuses before writing"
   else
     echo "FAIL free-space: zsfx extract: $(cat "$work/space.log")"; status=1
+  fi
+fi
+# zsfx extract over the same installed tree: the member that does not fit fails, and its
+# target and the members after it keep version 1.
+if [ -x "$zsfx" ] && mountpoint -q "$small"; then
+  for i in 0 1 2 3 4; do printf 'version 1 of file%d.bin' "$i" > "$work/fulldisk/tree/file$i.bin"; done
+  printf 'version 1 of file2.bin' > "$small/sub/file2.bin"
+  rm -f "$work/fulldisk/tree/file2.bin"
+  "$zsfx" extract "$work/cases/tree-full.exe" -C "$work/fulldisk/tree" 2>"$work/full.log" && echo "FAIL full: zsfx extract reported success"
+  kept=yes
+  for f in file3.bin file4.bin sub/file2.bin; do
+    grep -q "^version 1 of $(basename "$f")\$" "$work/fulldisk/tree/$f" || kept=no
+  done
+  if [ "$kept" = yes ] && grep -q "sub/file2.bin を書き込めません" "$work/full.log" && ! ls "$small/sub" | grep -q zsfx-part; then
+    echo "PASS full: zsfx extract keeps version 1 when the disk fills"
+  else
+    echo "FAIL full: zsfx extract on a full disk: $(cat "$work/full.log")"; status=1
   fi
 fi
 [ -L "$WINEPREFIX/dosdevices/t:" ] && rm -f "$WINEPREFIX/dosdevices/t:"

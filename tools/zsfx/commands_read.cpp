@@ -230,14 +230,19 @@ int runExtract(const Arguments& args) {
   }
   app.destinationFolder = currentDirectoryPath();
 
-  // Ctrl-C acts like the abort button: the member being written is deleted.
+  // Ctrl-C, a kill and a closed terminal act like the abort button: the member being
+  // written goes with its temporary file, and its target keeps what it held.
   g_signalledRun = &app.run;
-  std::signal(SIGINT, abortRun);
+#ifdef SIGHUP
+  constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+#else
+  constexpr int kStopSignals[] = {SIGINT, SIGTERM};
+#endif
+  for (const int stop : kStopSignals) std::signal(stop, abortRun);
   extractionWorker(&app);
-  std::signal(SIGINT, SIG_DFL);
+  for (const int stop : kStopSignals) std::signal(stop, SIG_DFL);
   g_signalledRun = nullptr;
   if (app.run.aborted()) {
-    if (app.currentOutputPath.hasText()) platform::deleteFile(app.currentOutputPath.c_str());
     printErr("zsfx: aborted\n");
     return EXIT_MEMBER_FAILED;
   }
