@@ -23,24 +23,34 @@ wine_prepare_prefix
 python3 "$root/tests/wine/make_cases.py" "$build/bin/zoltsfx-stub.exe" "$build/bin/driver.exe" "$corpus" "$work" 256
 cp "$build/bin/driver.exe" "$work/driver.exe"
 
-xvfb-run -a -s "-screen 0 800x600x24" sh -c '
+# At 96 DPI (dialog.png, progress.png) and at 144 DPI (dialog-144.png, progress-144.png): the
+# prefix's LogPixels, read when the wineserver starts.
+xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
   work=$0 out=$1
-  wine "$work/driver.exe" --screenshots "$(winepath -w "$work")" &
-  driver=$!
-  for name in dialog progress; do
-    while [ ! -f "$work/$name.ready" ]; do
-      kill -0 $driver 2>/dev/null || { echo "screenshots.sh: the driver ended early" >&2; exit 1; }
-      sleep 0.1
+  status=0
+  for dpi in 96 144; do
+    wine reg add "HKCU\\Control Panel\\Desktop" /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+    wineserver -k 2>/dev/null
+    suffix=""
+    [ $dpi = 96 ] || suffix="-$dpi"
+    rm -f "$work"/*.ready "$work"/*.taken
+    wine "$work/driver.exe" --screenshots "$(winepath -w "$work")" &
+    driver=$!
+    for name in dialog progress; do
+      while [ ! -f "$work/$name.ready" ]; do
+        kill -0 $driver 2>/dev/null || { echo "screenshots.sh: the driver ended early" >&2; exit 1; }
+        sleep 0.1
+      done
+      set -- $(cat "$work/$name.ready")
+      # A margin of 8 pixels around the window.
+      import -window root -crop "$(($3 + 16))x$(($4 + 16))+$(($1 - 8))+$(($2 - 8))" +repage "$out/$name$suffix.png"
+      touch "$work/$name.taken"
     done
-    set -- $(cat "$work/$name.ready")
-    # A margin of 8 pixels around the window.
-    import -window root -crop "$(($3 + 16))x$(($4 + 16))+$(($1 - 8))+$(($2 - 8))" +repage "$out/$name.png"
-    touch "$work/$name.taken"
+    wait $driver || status=1
+    rm -rf "$(winepath -u "C:\\Program Files\\Zolt")"
   done
-  wait $driver
-  status=$?
-  rm -rf "$(winepath -u "C:\\Program Files\\Zolt")"
+  wine reg add "HKCU\\Control Panel\\Desktop" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
   wineserver -k 2>/dev/null || true
   exit $status
 ' "$work" "$out"
-echo "wrote $out/dialog.png and $out/progress.png"
+echo "wrote dialog.png, progress.png, dialog-144.png and progress-144.png in $out"

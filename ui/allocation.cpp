@@ -35,6 +35,11 @@ extern "C" {
 // A pure virtual call is a bug; end at once instead of linking the library's diagnostics.
 void __cxa_pure_virtual() { endProcess(); }
 
+// What exit() does beyond ExitProcess (atexit handlers, stdio buffers), the stub has none of:
+// it registers no handler and writes through handles. Defined here, the runtime's exit is not
+// imported.
+void exit(int code) { ExitProcess(static_cast<UINT>(code)); }
+
 }  // extern "C"
 
 // The standard containers report misuse (a length beyond max_size, an index out of range)

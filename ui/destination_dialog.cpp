@@ -18,6 +18,7 @@ struct DestinationDialog {
   SfxApp& app;
   UserOutput& output;
   HWND owner;  // the progress window, which also owns the dialog's message boxes
+  HINSTANCE instance;
 };
 
 // Each check box and the option byte of the settings it shows.
@@ -91,7 +92,12 @@ void onBrowse(HWND dialog) {
 INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-    onInitDialog(dialog, reinterpret_cast<DestinationDialog*>(lParam)->app);
+    const auto& state = *reinterpret_cast<DestinationDialog*>(lParam);
+    // The icon of its taskbar button and title bar.
+    const auto icon = reinterpret_cast<LPARAM>(LoadIconW(state.instance, MAKEINTRESOURCEW(IDI_APP)));
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, icon);
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, icon);
+    onInitDialog(dialog, state.app);
     return TRUE;  // the system sets the focus
   }
   auto* state = reinterpret_cast<DestinationDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
@@ -115,7 +121,7 @@ INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
 }  // namespace
 
 INT_PTR runDestinationDialog(HINSTANCE instance, HWND owner, SfxApp& app, UserOutput& output) {
-  DestinationDialog state{app, output, owner};
+  DestinationDialog state{app, output, owner, instance};
   return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_DESTINATION), owner, destinationDialogProc,
                          reinterpret_cast<LPARAM>(&state));
 }

@@ -42,6 +42,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   MSG message;
   int result;
   while ((result = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+    // The progress window is a dialog: Esc and the mnemonics reach it through here.
+    if (IsDialogMessageW(window.handle(), &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -15,6 +15,10 @@
 #include "ui/resource_ids.h"
 #include "ui/window_messages.h"
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"ZOLTSFXCLASS";
@@ -53,10 +57,13 @@ bool ProgressWindow::runStartupSteps() {
     resolveFolder(app_->destinationFolder);
   }
 
+  // The class of the progress dialog: a dialog's window procedure and extra bytes, the
+  // stub's icon.
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = procedure;
+  windowClass.lpfnWndProc = DefDlgProcW;
+  windowClass.cbWndExtra = DLGWINDOWEXTRA;
   windowClass.hInstance = instance_;
   windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_APP));
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -68,38 +75,32 @@ bool ProgressWindow::runStartupSteps() {
 bool ProgressWindow::start(SfxApp& app) {
   app_ = &app;
   if (!runStartupSteps()) return false;
-
-  POINT cursor = {};
-  GetCursorPos(&cursor);
-  // Centred horizontally on the mouse pointer, 32 pixels below it, wherever that is.
-  // WM_NCCREATE binds this object to the window.
-  if (!CreateWindowExW(0, kClassName, L"Zolt SFX", WS_POPUP | WS_CAPTION | WS_SYSMENU, cursor.x - 110,
-                       cursor.y + 32, 220, 100, nullptr, nullptr, instance_, this)) {
+  // Hidden until the run begins; WM_INITDIALOG binds this object to the window.
+  if (!CreateDialogParamW(instance_, MAKEINTRESOURCEW(IDD_PROGRESS), nullptr, procedure,
+                          reinterpret_cast<LPARAM>(this))) {
     return false;
   }
-  if (!createControls()) return false;
-  ShowWindow(window_, SW_HIDE);
-  UpdateWindow(window_);
+  placeNearPointer();
   PostMessageW(window_, WM_SFX_START, 0, 0);
   return true;
 }
 
-bool ProgressWindow::createControls() {
-  auto child = [this](const wchar_t* className, const wchar_t* text, DWORD style, int x, int y, int width,
-                      int height, int id) {
-    return CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, window_,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-  };
-  const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
-  textLine_ = child(L"Static", L"", 0, 7, 5, 200, 15, 0);
-  if (!textLine_) return false;
-  SendMessageW(textLine_, WM_SETFONT, font, FALSE);
-  bar_ = child(PROGRESS_CLASSW, nullptr, PBS_SMOOTH, 7, 23, 200, 20, 0);
-  if (!bar_) return false;
-  HWND abortButton = child(L"Button", L"中止", 0, 65, 50, 88, 19, IDC_ABORT);
-  if (!abortButton) return false;
-  SendMessageW(abortButton, WM_SETFONT, font, FALSE);
-  return true;
+// Centred under the mouse pointer, a little below it, as far as the monitor's work area
+// allows: the whole window is always on the screen.
+void ProgressWindow::placeNearPointer() {
+  POINT cursor = {};
+  GetCursorPos(&cursor);
+  RECT frame;
+  GetWindowRect(window_, &frame);
+  const LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& work = monitor.rcWork;
+  const auto clamp = [](LONG value, LONG low, LONG high) { return value < low ? low : value > high ? high : value; };
+  const LONG x = clamp(cursor.x - width / 2, work.left, work.right - width);
+  const LONG y = clamp(cursor.y + 32, work.top, work.bottom - height);
+  SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Sets the exit code and closes the window, which ends the program.
@@ -182,43 +183,53 @@ void ProgressWindow::onClose() {
   ShowWindow(window_, SW_HIDE);
 }
 
-LRESULT CALLBACK ProgressWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<ProgressWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+INT_PTR CALLBACK ProgressWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    auto* self = reinterpret_cast<ProgressWindow*>(lParam);
+    SetWindowLongPtrW(window, DWLP_USER, lParam);
     self->window_ = window;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->textLine_ = GetDlgItem(window, IDC_PATH_LINE);
+    self->bar_ = GetDlgItem(window, IDC_PROGRESS_BAR);
+    return FALSE;  // no control takes the focus: Enter and Space press nothing
   }
-  auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(window, message, wParam, lParam);
-  return self->onMessage(message, wParam, lParam);
+  auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, DWLP_USER));
+  return self != nullptr && self->onMessage(message, wParam, lParam);
 }
 
-LRESULT ProgressWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+bool ProgressWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(exitCode_);
-      return 0;
+      return true;
     case WM_CLOSE:
       onClose();
-      return 0;
+      return true;
     case WM_COMMAND:
-      // The window stays until the worker ends the run with WM_SFX_ABORTED.
-      if (LOWORD(wParam) == IDC_ABORT) app_->run.abort();
-      return 0;
+      // The button, and Esc (IDCANCEL): the window stays until the worker ends the run with
+      // WM_SFX_ABORTED. Enter (IDOK) does nothing.
+      if (LOWORD(wParam) == IDC_ABORT || LOWORD(wParam) == IDCANCEL) app_->run.abort();
+      return true;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another DPI: the size and place the system suggests.
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      return true;
+    }
     case WM_SFX_START:
       onStart();
-      return 0;
+      return true;
     case WM_SFX_MEMBER:
       showMemberPath(reinterpret_cast<const wchar_t*>(lParam));
-      return 0;
+      return true;
     case WM_SFX_DONE:
       onRunEnded(false);
-      return 0;
+      return true;
     case WM_SFX_ABORTED:
       onRunEnded(true);
-      return 0;
+      return true;
   }
-  return DefWindowProcW(window_, message, wParam, lParam);
+  return false;
 }
 
 // Shows a member's path in the text line, shortened with an ellipsis to the line's width.

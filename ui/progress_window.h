@@ -1,5 +1,6 @@
 // The stub's one top-level window: hidden while the destination dialog is up, then the
-// progress window of the run (member path, progress bar, abort button).
+// progress window of the run (member path, progress bar, abort button). A modeless dialog
+// (template IDD_PROGRESS) of the window class "ZOLTSFXCLASS".
 #pragma once
 
 #include <windows.h>
@@ -20,8 +21,8 @@ class ProgressWindow {
   ProgressWindow& operator=(const ProgressWindow&) = delete;
 
   // The steps that construct the application: the common controls, the payload (openPayload)
-  // and the window class; then the hidden window and its controls, and WM_SFX_START posted
-  // to it. False when any of that fails (a message was shown where the failure has a system
+  // and the window class; then the hidden window, placed by the pointer, and WM_SFX_START
+  // posted to it. False when any of that fails (a message was shown where the failure has a system
   // text); the program then ends without a window. The quit message carries the exit code
   // (ui/exit_codes.h).
   bool start(SfxApp& app);
@@ -30,10 +31,10 @@ class ProgressWindow {
   HWND progressBar() const { return bar_; }
 
  private:
-  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  static INT_PTR CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  bool onMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool runStartupSteps();
-  bool createControls();
+  void placeNearPointer();
   void onStart();
   void onRunEnded(bool aborted);
   void onClose();

@@ -4,6 +4,7 @@
 
 #define IDI_APP 102
 #define IDD_DESTINATION 103
+#define IDD_PROGRESS 104
 
 // Destination dialog controls.
 #define IDC_DEST_EDIT 1000
@@ -14,3 +15,5 @@
 
 // Progress window.
 #define IDC_ABORT 1017
+#define IDC_PATH_LINE 1018
+#define IDC_PROGRESS_BAR 1019

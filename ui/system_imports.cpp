@@ -20,22 +20,21 @@
 // shows as an import of its DLL and fails the build's import check.
 #define ZOLT_SYSTEM_IMPORTS(DLL, FUNCTION)                                                              \
   DLL(comctl32) FUNCTION(InitCommonControlsEx)                                                        \
-  DLL(gdi32) FUNCTION(GetStockObject) FUNCTION(SelectObject)                                          \
+  DLL(gdi32) FUNCTION(SelectObject)                                                                   \
   DLL(ole32) FUNCTION(CoCreateInstance) FUNCTION(CoInitialize) FUNCTION(CoUninitialize)               \
   DLL(shell32) FUNCTION(ILFree) FUNCTION(SHBrowseForFolderW) FUNCTION(SHChangeNotify)                 \
   FUNCTION(SHGetFolderLocation) FUNCTION(SHGetPathFromIDListEx) FUNCTION(SHGetSpecialFolderLocation)  \
   FUNCTION(ShellExecuteW)                                                                             \
   DLL(shlwapi) FUNCTION(PathCompactPathW)                                                             \
-  DLL(user32) FUNCTION(CheckDlgButton) FUNCTION(CreateWindowExW) FUNCTION(DefWindowProcW)             \
+  DLL(user32) FUNCTION(CheckDlgButton) FUNCTION(CreateDialogParamW) FUNCTION(DefDlgProcW)              \
   FUNCTION(DestroyWindow) FUNCTION(DialogBoxParamW) FUNCTION(DispatchMessageW) FUNCTION(EnableWindow) \
   FUNCTION(EndDialog) FUNCTION(GetClientRect) FUNCTION(GetCursorPos) FUNCTION(GetDC)                  \
-  FUNCTION(GetDlgItem) FUNCTION(GetDlgItemTextW) FUNCTION(GetMessageW) FUNCTION(GetWindowLongPtrW)       \
-  FUNCTION(IsDlgButtonChecked)                                                                        \
-  FUNCTION(IsWindow) FUNCTION(LoadCursorW) FUNCTION(LoadIconW) FUNCTION(MessageBoxW)                  \
+  FUNCTION(GetDlgItem) FUNCTION(GetMessageW) FUNCTION(GetMonitorInfoW) FUNCTION(GetWindowLongPtrW)    \
+  FUNCTION(GetWindowRect) FUNCTION(IsDialogMessageW) FUNCTION(IsDlgButtonChecked) FUNCTION(IsWindow)  \
+  FUNCTION(LoadCursorW) FUNCTION(LoadIconW) FUNCTION(MessageBoxW) FUNCTION(MonitorFromPoint)          \
   FUNCTION(PostMessageW) FUNCTION(PostQuitMessage) FUNCTION(RegisterClassExW) FUNCTION(ReleaseDC)     \
-  FUNCTION(SendMessageW) FUNCTION(SetDlgItemTextW) FUNCTION(SetWindowLongPtrW) FUNCTION(SetWindowTextW)  \
-  FUNCTION(ShowWindow)                                                                                \
-  FUNCTION(TranslateMessage) FUNCTION(UpdateWindow)
+  FUNCTION(SendMessageW) FUNCTION(SetDlgItemTextW) FUNCTION(SetWindowLongPtrW) FUNCTION(SetWindowPos) \
+  FUNCTION(SetWindowTextW) FUNCTION(ShowWindow) FUNCTION(TranslateMessage)
 
 // The pointers, in list order, in zero-filled data (no bytes in the file).
 #define ZOLT_NO_SLOT(dll)

@@ -16,6 +16,7 @@
 #include <psapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cwctype>
@@ -326,15 +327,17 @@ HWND waitForWindow(const Child& child, std::function<bool(HWND)> matches, DWORD 
   return nullptr;
 }
 
-bool isDestinationDialog(HWND window) {
-  return className(window) == L"#32770" && IsWindowVisible(window) && GetDlgItem(window, 1000);
+// The stub's windows are told apart by their controls: the progress window is a dialog too.
+bool isDestinationDialog(HWND window) { return IsWindowVisible(window) && GetDlgItem(window, IDC_DEST_EDIT); }
+
+bool isProgressWindow(HWND window) {
+  return IsWindowVisible(window) && GetDlgItem(window, IDC_ABORT) && GetDlgItem(window, IDC_PROGRESS_BAR);
 }
 
 bool isMessageBox(HWND window) {
-  return className(window) == L"#32770" && IsWindowVisible(window) && !GetDlgItem(window, 1000);
+  return className(window) == L"#32770" && IsWindowVisible(window) && !GetDlgItem(window, IDC_DEST_EDIT) &&
+         !GetDlgItem(window, IDC_ABORT);
 }
-
-bool isProgressWindow(HWND window) { return className(window) == L"ZOLTSFXCLASS" && IsWindowVisible(window); }
 
 BOOL CALLBACK collectStaticText(HWND window, LPARAM context) {
   if (className(window) == L"Static") *reinterpret_cast<wstring*>(context) += textOf(window);
@@ -492,7 +495,7 @@ void scenarioDialogOptions() {
   const struct {
     int id;
     const wchar_t* text;
-  } texts[] = {{0xFFFF, L"解凍先ﾌｫﾙﾀﾞ(&D):"},
+  } texts[] = {{-1, L"解凍先ﾌｫﾙﾀﾞ(&F):"},
                {IDC_BROWSE, L"参照(&R)"},
                {IDC_STARTMENU, L"スタートメニューに登録する(&M)"},
                {IDC_DESKTOP, L"デスクトップにショートカットを作成する(&D)"},
@@ -759,9 +762,9 @@ void scenarioAbort() {
     expect(textOf(window) == L"中断テスト", L"the progress window takes the settings' title (is " + textOf(window) + L")");
     RECT frame;
     GetWindowRect(window, &frame);
-    expect(frame.right - frame.left == 220 && frame.bottom - frame.top == 100, L"progress window is 220 x 100");
     const POINT cursor = {300, 200};  // set before the start, see below
-    expect(frame.left == cursor.x - 110 && frame.top == cursor.y + 32,
+    const LONG width = frame.right - frame.left;
+    expect(frame.left == cursor.x - width / 2 && frame.top == cursor.y + 32,
            L"progress window centred under the pointer (at " + std::to_wstring(frame.left) + L"," +
                std::to_wstring(frame.top) + L", pointer " + std::to_wstring(cursor.x) + L"," + std::to_wstring(cursor.y) + L")");
     HWND abortButton = GetDlgItem(window, IDC_ABORT);
@@ -816,27 +819,58 @@ void scenarioResources() {
       sizes += std::to_wstring(entry[0] ? entry[0] : 256) + L" ";
       all32 = all32 && *reinterpret_cast<const WORD*>(entry + 6) == 32;
     }
-    expect(sizes == L"16 24 32 48 ", L"icon sizes 16, 24, 32, 48 (are " + sizes + L")");
+    expect(sizes == L"16 24 32 48 256 ", L"icon sizes 16, 24, 32, 48, 256 (are " + sizes + L")");
     expect(all32, L"every icon image has 32 bits per pixel");
-    for (int pixels : {16, 24, 32, 48}) {
+    for (int pixels : {16, 24, 32, 48, 256}) {
       HICON icon = static_cast<HICON>(LoadImageW(image, MAKEINTRESOURCEW(102), IMAGE_ICON, pixels, pixels, 0));
       expect(icon != nullptr, L"icon loads at " + std::to_wstring(pixels) + L" pixels");
       if (icon) DestroyIcon(icon);
     }
   }
 
-  const BYTE* dialog = resource(RT_DIALOG, MAKEINTRESOURCEW(103), &size);
-  if (expect(dialog != nullptr, L"dialog 103 in language 1041")) {
-    const DLGTEMPLATE* head = reinterpret_cast<const DLGTEMPLATE*>(dialog);
-    expect(head->style == (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT), L"dialog style");
-    expect(head->cdit == 8 && head->cx == 187 && head->cy == 93, L"dialog has 8 controls and 187 x 93 units");
-    // menu, class, title, then the font: point size and name.
-    const WORD* p = reinterpret_cast<const WORD*>(head + 1);
-    expect(p[0] == 0 && p[1] == 0, L"dialog has no menu and the standard class");
-    const wchar_t* title = reinterpret_cast<const wchar_t*>(p + 2);
-    expect(wstring(title) == L"Zolt SFX", L"dialog title Zolt SFX");
+  // Both windows are extended dialog templates: DLGTEMPLATEEX, whose fixed part is followed
+  // by the menu, the class, the title and the font (point size, weight, italic, charset,
+  // name).
+#pragma pack(push, 2)
+  struct TemplateHead {
+    WORD version, signature;
+    DWORD helpId, exStyle, style;
+    WORD controls;
+    short x, y, cx, cy;
+  };
+#pragma pack(pop)
+  static_assert(sizeof(TemplateHead) == 26);
+  const struct {
+    int id;
+    DWORD exStyle, style;
+    WORD controls, cx, cy;
+    const wchar_t* className;
+  } templates[] = {
+      {IDD_DESTINATION, WS_EX_APPWINDOW, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 8, 266, 98, L""},
+      {IDD_PROGRESS, 0, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT, 3, 150, 54, L"ZOLTSFXCLASS"},
+  };
+  for (const auto& t : templates) {
+    const BYTE* dialog = resource(RT_DIALOG, MAKEINTRESOURCEW(t.id), &size);
+    const wstring which = L"dialog " + std::to_wstring(t.id);
+    if (!expect(dialog != nullptr, which + L" in language 1041")) continue;
+    TemplateHead head;
+    std::memcpy(&head, dialog, sizeof head);
+    expect(head.version == 1 && head.signature == 0xFFFF, which + L" is an extended template");
+    expect(head.exStyle == t.exStyle && head.style == t.style, which + L" styles");
+    expect(head.controls == t.controls && head.cx == t.cx && head.cy == t.cy, which + L" controls and size in dialog units");
+    const WORD* p = reinterpret_cast<const WORD*>(dialog + sizeof head);
+    expect(p[0] == 0, which + L" has no menu");
+    const wchar_t* windowClass = reinterpret_cast<const wchar_t*>(p + 1);
+    if (*t.className) {
+      expect(wstring(windowClass) == t.className, which + L" is of the class " + t.className);
+    } else {
+      expect(p[1] == 0, which + L" is of the standard dialog class");
+    }
+    const wchar_t* title = *windowClass ? windowClass + lstrlenW(windowClass) + 1 : windowClass + 1;
+    expect(wstring(title) == L"Zolt SFX", which + L" title Zolt SFX");
     const WORD* font = reinterpret_cast<const WORD*>(title + lstrlenW(title) + 1);
-    expect(font[0] == 9 && wstring(reinterpret_cast<const wchar_t*>(font + 1)) == L"MS UI Gothic", L"font MS UI Gothic 9 pt");
+    expect(font[0] == 9 && wstring(reinterpret_cast<const wchar_t*>(font + 3)) == L"MS UI Gothic",
+           which + L" font MS UI Gothic 9 pt");
   }
 
   const BYTE* manifest = resource(RT_MANIFEST, MAKEINTRESOURCEW(1), &size);
@@ -845,6 +879,13 @@ void scenarioResources() {
     expect(text.find("level=\"highestAvailable\"") != std::string::npos, L"manifest asks for highestAvailable");
     expect(text.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"") != std::string::npos,
            L"manifest asks for Common-Controls 6.0.0.0");
+    // Drawn at the monitor's DPI (Windows 8.1 reads the first, 10 and 11 the second), Windows
+    // 10 and 11 as the supported systems, and paths beyond MAX_PATH.
+    for (const char* entry : {">true/pm</dpiAware>", ">PerMonitorV2</dpiAwareness>",
+                              "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
+                              ">true</longPathAware>"}) {
+      expect(text.find(entry) != std::string::npos, L"the manifest holds " + wstring(entry, entry + std::strlen(entry)));
+    }
   }
   FreeLibrary(image);
 }
@@ -1244,6 +1285,190 @@ void scenarioNoProgram() {
          L"the log names the program");
 }
 
+// ---------------------------------------------------------------- screens and keys
+
+// Keys as a user types them, to the foreground window: SendInput, the key down and up, with
+// Alt held around it when asked.
+void typeKey(WORD key, bool alt = false) {
+  std::vector<INPUT> keys;
+  auto add = [&keys](WORD vk, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = flags;
+    keys.push_back(input);
+  };
+  if (alt) add(VK_MENU, 0);
+  add(key, 0);
+  add(key, KEYEVENTF_KEYUP);
+  if (alt) add(VK_MENU, KEYEVENTF_KEYUP);
+  SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+  Sleep(150);
+}
+
+// The window with the keyboard focus in the thread that owns window.
+HWND focusOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info.hwndFocus;
+}
+
+// Every control of the dialog reached by its own mnemonic, each letter once; then, on the
+// progress window, Enter and Space press nothing and Esc aborts as the button does.
+void scenarioKeyboard() {
+  const wstring name = L"keys-test";
+  deleteShortcuts(name);
+  const wstring run = freshRunFolder(L"keys");
+  CreateDirectoryW((run + L"\\out").c_str(), nullptr);
+  writeWholeFile(run + L"\\out\\big.bin", "big.bin version 1", 17);
+  Child child = launch(L"keys", run);
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return (void)waitExit(child, 1000);
+  // While it is the only window shown, the dialog has a taskbar button. (Its icon, set with
+  // WM_SETICON, cannot be read back from here: Wine answers WM_GETICON from another process
+  // with 0 even for an icon that the window's own process reads back. The icon resource itself
+  // is checked by the resources scenario.)
+  expect((GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0, L"the dialog has WS_EX_APPWINDOW");
+  std::wstring letters;
+  for (int id : {-1, IDC_BROWSE, IDC_STARTMENU, IDC_DESKTOP, IDC_SENDTO}) {
+    const wstring text = textOf(GetDlgItem(dialog, id));
+    const size_t amp = text.find(L'&');
+    if (expect(amp != wstring::npos && amp + 1 < text.size(), L"a mnemonic in " + text)) letters += text[amp + 1];
+  }
+  std::wstring sorted = letters;
+  std::sort(sorted.begin(), sorted.end());
+  expect(std::unique(sorted.begin(), sorted.end()) == sorted.end(), L"each mnemonic once (" + letters + L")");
+  SetForegroundWindow(dialog);
+  Sleep(300);
+  for (int id : {IDC_STARTMENU, IDC_DESKTOP, IDC_SENDTO}) {
+    const wstring text = textOf(GetDlgItem(dialog, id));
+    typeKey(static_cast<WORD>(text[text.find(L'&') + 1]), true);
+    expect(isChecked(dialog, id), L"Alt+" + text.substr(text.find(L'&') + 1, 1) + L" checks " + text);
+  }
+  typeKey(static_cast<WORD>(letters[0]), true);
+  expect(focusOf(dialog) == GetDlgItem(dialog, IDC_DEST_EDIT), L"Alt+" + letters.substr(0, 1) + L" reaches the folder field");
+  typeKey(static_cast<WORD>(letters[1]), true);
+  HWND browser = waitForWindow(child, [dialog](HWND w) { return w != dialog && className(w) == L"#32770" && IsWindowVisible(w); }, 5000);
+  if (expect(browser != nullptr, L"Alt+" + letters.substr(1, 1) + L" opens the folder browser")) {
+    PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
+    Sleep(500);
+  }
+  for (int id : {IDC_STARTMENU, IDC_DESKTOP, IDC_SENDTO}) click(dialog, id);  // off again: no shortcuts
+  SetForegroundWindow(dialog);
+  Sleep(200);
+  typeKey(VK_RETURN);  // OK, the default button
+  HWND window = waitForWindow(child, isProgressWindow);
+  if (expect(window != nullptr, L"Enter confirms the dialog and the progress window appears")) {
+    SetForegroundWindow(window);
+    Sleep(100);
+    typeKey(VK_RETURN);
+    typeKey(VK_SPACE);
+    expect(!hasExited(child) && IsWindowVisible(window), L"Enter and Space on the progress window do not abort");
+    typeKey(VK_ESCAPE);
+  }
+  expect(waitExit(child) == 2, L"exit code 2 after Esc");
+  expect(fileBytes(run + L"\\out\\big.bin") == "big.bin version 1", L"the large member's target keeps what it held");
+  expect(!temporaryFileLeft(run), L"no temporary file left after Esc");
+}
+
+// The progress window is placed by the pointer but always lies inside the work area, with the
+// pointer in each corner of the screen.
+void scenarioPlacement() {
+  RECT work;
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const POINT corners[] = {{work.left + 1, work.top + 1}, {work.right - 2, work.top + 1},
+                           {work.left + 1, work.bottom - 2}, {work.right - 2, work.bottom - 2}};
+  for (const POINT& corner : corners) {
+    const wstring at = std::to_wstring(corner.x) + L"," + std::to_wstring(corner.y);
+    const wstring run = freshRunFolder(L"placement");
+    SetCursorPos(corner.x, corner.y);
+    Child child = launch(L"close", run);
+    HWND dialog = waitForDialog(child);
+    if (dialog) click(dialog, IDOK);
+    SetCursorPos(corner.x, corner.y);
+    HWND window = waitForWindow(child, isProgressWindow);
+    if (expect(window != nullptr, L"the progress window appears, pointer at " + at)) {
+      RECT frame;
+      GetWindowRect(window, &frame);
+      expect(frame.left >= work.left && frame.top >= work.top && frame.right <= work.right && frame.bottom <= work.bottom,
+             L"inside the work area with the pointer at " + at + L" (window " + std::to_wstring(frame.left) + L"," +
+                 std::to_wstring(frame.top) + L" to " + std::to_wstring(frame.right) + L"," + std::to_wstring(frame.bottom) + L")");
+      PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    waitExit(child, 20000);
+  }
+}
+
+// The room a control's text needs, measured with the control's own font; "&" marks a
+// mnemonic and takes no room.
+LONG textWidth(HWND control) {
+  wstring text = textOf(control);
+  text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
+  HDC dc = GetDC(control);
+  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(sendTo(control, WM_GETFONT)));
+  SIZE extent = {};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  SelectObject(dc, previous);
+  ReleaseDC(control, dc);
+  return extent.cx;
+}
+
+// The controls of window: none leaves it, none overlaps another, and every text fits its
+// control with at least 15 % to spare (a check box's box and a button's edges take their
+// part of the width).
+void expectLaidOut(HWND window, const wstring& which, int dpi) {
+  RECT client;
+  GetClientRect(window, &client);
+  std::vector<std::pair<HWND, RECT>> controls;
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    controls.emplace_back(child, r);
+    const wstring name = which + L" control " + std::to_wstring(GetDlgCtrlID(child));
+    expect(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom, name + L" lies inside the window");
+    const wstring type = className(child);
+    const LONG style = static_cast<LONG>(GetWindowLongPtrW(child, GWL_STYLE));
+    LONG room = r.right - r.left;
+    if (type == L"Button") room -= (style & 0x0F) == BS_AUTOCHECKBOX ? MulDiv(17, dpi, 96) : MulDiv(8, dpi, 96);
+    if (type == L"Static" || type == L"Button") {
+      const LONG needed = textWidth(child);
+      expect(needed * 115 / 100 <= room, name + L" \"" + textOf(child) + L"\" fits with 15 % to spare (needs " +
+                                              std::to_wstring(needed) + L" of " + std::to_wstring(room) + L" pixels)");
+    }
+  }
+  for (size_t i = 0; i < controls.size(); ++i)
+    for (size_t k = i + 1; k < controls.size(); ++k) {
+      RECT overlap;
+      expect(!IntersectRect(&overlap, &controls[i].second, &controls[k].second),
+             which + L" controls " + std::to_wstring(GetDlgCtrlID(controls[i].first)) + L" and " +
+                 std::to_wstring(GetDlgCtrlID(controls[k].first)) + L" do not overlap");
+    }
+}
+
+// Both windows at the screen's DPI (run.sh sets the prefix's LogPixels to 96, 144 and 192 in
+// turn): laid out without a control cut or overlapping, inside the work area.
+void scenarioLayout() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  say(L"  at " + std::to_wstring(dpi) + L" DPI");
+  const wstring run = freshRunFolder(L"layout");
+  SetCursorPos(300, 200);
+  Child child = launch(L"keys", run);
+  HWND dialog = waitForDialog(child);
+  if (!dialog) return (void)waitExit(child, 1000);
+  expectLaidOut(dialog, L"the dialog", dpi);
+  click(dialog, IDOK);
+  HWND window = waitForWindow(child, isProgressWindow);
+  if (expect(window != nullptr, L"the progress window appears")) {
+    expectLaidOut(window, L"the progress window", dpi);
+    sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
+  }
+  expect(waitExit(child) == 2, L"exit code 2 after abort");
+}
+
 // ---------------------------------------------------------------- planted DLLs
 
 // Every DLL the stub's process loads under Wine (WINEDEBUG=+loaddll, with the dialog, a
@@ -1380,6 +1605,9 @@ const Scenario kScenarios[] = {
     {L"long-folder", scenarioLongFolder},
     {L"long-member", scenarioLongMember},
     {L"no-program", scenarioNoProgram},
+    {L"keyboard", scenarioKeyboard},
+    {L"placement", scenarioPlacement},
+    {L"layout", scenarioLayout},
 };
 
 // ---------------------------------------------------------------- screenshots

@@ -222,6 +222,11 @@ def main():
     write_case(work, stub, "no-program", settings_block(destination="out", program="bin\\missing.exe"), basic)
     # More than the 4 MiB volume of the free-space scenario holds.
     write_case(work, stub, "five-mib", settings_block(destination="app"), [zero_member("big.bin", 5 << 20)])
+    # The keyboard: every shortcut option changeable and off, and a large member, so that the
+    # progress window is up long enough to take keys.
+    write_case(work, stub, "keys", settings_block(destination="out", target="one.txt", startmenu=1, desktop=1,
+                                                  sendto=1, name="keys-test"),
+               [member("one.txt", original("one.txt")), zero_member("big.bin", 4 * big_mib << 20)])
     for name, shortcut in (("abort", "abort-test"), ("close", "close-test")):
         write_case(work, stub, name,
                    settings_block(title="中断テスト", target="bin\\launched.exe", startmenu=2,

@@ -75,15 +75,25 @@ else
   [ "${CI:-}" = true ] && { echo "run.sh: cannot mount the small tmpfs the free-space scenario needs" >&2; exit 2; }
 fi
 
-# One X server and one wineserver for all scenarios.
+# One X server and one wineserver for all scenarios; then the layout scenario again at 144
+# and 192 DPI (the prefix's LogPixels, read when the wineserver starts), unless scenarios
+# were named that leave it out.
+layout_dpis=""
+if [ $# -eq 0 ] || printf ' %s ' "$@" | grep -q ' layout '; then layout_dpis="144 192"; fi
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
-  work=$0 corpus=$1
-  shift
+  work=$0 corpus=$1 dpis=$2
+  shift 2
+  dpi() { wine reg add "HKCU\Control Panel\Desktop" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; wineserver -k 2>/dev/null; }
   wine "$work/driver.exe" "$(winepath -w "$work")" "$(winepath -w "$corpus/files")" "$@"
   status=$?
+  for n in $dpis; do
+    dpi "$n"
+    wine "$work/driver.exe" "$(winepath -w "$work")" "$(winepath -w "$corpus/files")" layout || status=1
+  done
+  [ -n "$dpis" ] && dpi 96
   wineserver -k 2>/dev/null || true
   exit $status
-' "$work" "$corpus" "$@" || status=$?
+' "$work" "$corpus" "$layout_dpis" "$@" || status=$?
 
 # The stub's extraction under Wine equals zsfx's own on Linux: names, sizes, bytes and
 # modification times. Folders get no time stamp from either; files keep the member's.

@@ -3,10 +3,10 @@
 
 The picture is a parcel (a rounded box with a lid band) and a white arrow pointing down out
 of it: "unpack here". It is drawn from a few shapes with 8x8 supersampling at each size, so
-every size is sharp rather than scaled. Each image is 32-bit RGBA stored as PNG inside the
-.ico (Windows Vista and later read PNG icon images of any size); PNG keeps the four images
-at a few hundred bytes each, where uncompressed bitmaps would take 17 KB of a stub that has
-to stay small.
+every size is sharp rather than scaled. The images up to 48 pixels are 32-bit RGBA, the
+256-pixel one a 4-bit palette image, all stored as PNG inside the .ico (Windows Vista and
+later read PNG icon images of any size); PNG keeps them at a few hundred bytes each, where
+uncompressed bitmaps would take some 280 KB of a stub that has to stay small.
 
 Only the standard library is used, and the output is byte-for-byte reproducible:
     python3 ui/res/make_icon.py ui/res/app.ico
@@ -15,8 +15,12 @@ import struct
 import sys
 import zlib
 
-SIZES = (16, 24, 32, 48)
+SIZES = (16, 24, 32, 48, 256)
 SUPERSAMPLE = 8
+# Explorer's largest views show the 256-pixel image. At that size a pixel is small enough to
+# need no smoothing, and without it the picture has five colours: a 4-bit palette image
+# takes some 600 bytes where smoothed RGBA would take 2 KB.
+PLAIN_SIZE = 256
 
 LID = (0x3C, 0x8D, 0xDC)
 BODY = (0x1F, 0x5B, 0xA8)
@@ -61,9 +65,8 @@ def sample(u, v):
     return (0, 0, 0), 0.0
 
 
-def render(size):
+def render(size, n=SUPERSAMPLE):
     rows = []
-    n = SUPERSAMPLE
     for py in range(size):
         row = bytearray([0])  # PNG filter type 0 for this scanline
         for px in range(size):
@@ -83,12 +86,33 @@ def render(size):
     return b"".join(rows)
 
 
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
 def png(size, pixels):
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
     header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)  # 8 bits per channel, RGBA
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
             chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b""))
+
+
+def palette_png(size, pixels):
+    """The same picture with 4-bit palette indexes (at most 16 colours), transparency from tRNS."""
+    stride = 1 + 4 * size
+    rows = [[bytes(pixels[y * stride + 1 + 4 * x:y * stride + 5 + 4 * x]) for x in range(size)] for y in range(size)]
+    colours = sorted({c for row in rows for c in row})
+    assert len(colours) <= 16
+    index = {c: i for i, c in enumerate(colours)}
+    data = b""
+    for row in rows:
+        line = bytearray([0])
+        for x in range(0, size, 2):
+            line.append(index[row[x]] << 4 | index[row[x + 1]])
+        data += bytes(line)
+    header = struct.pack(">IIBBBBB", size, size, 4, 3, 0, 0, 0)  # 4-bit palette indexes
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"PLTE", b"".join(c[:3] for c in colours)) + chunk(b"tRNS", bytes(c[3] for c in colours)) +
+            chunk(b"IDAT", zlib.compress(data, 9)) + chunk(b"IEND", b""))
 
 
 def ico(images):
@@ -104,7 +128,8 @@ def ico(images):
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make_icon.py OUTPUT.ico")
-    images = [(size, png(size, render(size))) for size in SIZES]
+    images = [(size, palette_png(size, render(size, 1)) if size == PLAIN_SIZE else png(size, render(size)))
+              for size in SIZES]
     with open(sys.argv[1], "wb") as f:
         f.write(ico(images))
 
