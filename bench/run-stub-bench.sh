@@ -128,22 +128,33 @@ mb=$(awk -v b="$big_bytes" -v t="$tiny_bytes" 'BEGIN {printf "%.1f", (b - t) / 1
 run_once minimal - > /dev/null  # its first start, outside the measurements
 
 # Every round runs everything once, alternating, and prints each stub's ratio in that round.
-# In a fixed order the stub that always ran right after zsfx.exe had the shortest tiny runs
-# (0.13 s against 0.18 to 0.24 s for the stubs after it), which raised its slope; so each
-# round starts one place further along the list, and no program always follows the same one. minimal-window.exe runs among the tiny runs, under
-# the same load.
+# The order matters: with a fixed order, the stub that always ran right after zsfx.exe had
+# the shortest tiny runs (0.13 s against 0.18 to 0.24 s for the stubs after it) and so the
+# steepest slope, and merely rotating the list keeps every program's predecessor. So each
+# phase of each round runs in its own shuffled order, drawn from ZOLT_BENCH_SEED (printed,
+# to repeat a run's orders). minimal-window.exe runs among the tiny runs, under the same load.
+seed=${ZOLT_BENCH_SEED:-$$}
+RANDOM=$seed
+shuffle() {
+  local -n list=$1
+  local i j t
+  for ((i = ${#list[@]} - 1; i > 0; i--)); do
+    j=$((RANDOM % (i + 1)))
+    t=${list[i]} list[i]=${list[j]} list[j]=$t
+  done
+}
 hows=(zsfx "${!stubs[@]}")
 declare -A times
 declare -A ratios
-echo "large payload ${mb} MB decoded; $rounds rounds; ratio = slope of the stub / slope of zsfx.exe"
+echo "large payload ${mb} MB decoded; $rounds rounds (ZOLT_BENCH_SEED=$seed); ratio = slope of the stub / slope of zsfx.exe"
 echo "stubs, in the order of each round's figures: ${stubs[*]##*/}"
 for ((i = 1; i <= rounds; i++)); do
   declare -A round=()
   for size in tiny big; do
     order=("${hows[@]}")
     [[ $size == big ]] || order+=(minimal)
-    for ((k = 0; k < ${#order[@]}; k++)); do
-      how=${order[(k + i - 1) % ${#order[@]}]}
+    shuffle order
+    for how in "${order[@]}"; do
       round[$how.$size]=$(run_once "$how" "$size")
       times[$how.$size]+="${round[$how.$size]} "
     done
