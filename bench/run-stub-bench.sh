@@ -5,7 +5,7 @@
 #
 #   bench/run-stub-bench.sh [rounds]     (default 5 rounds)
 #
-# Each round runs every program once on each payload, one after the other, so that load from
+# Each round runs every program once on each payload, in a shuffled order, so that load from
 # other processes spreads over all of them. It prints each round's ratio (a stub's slope over
 # the slope of zsfx.exe in the same round) and their median, then a table of median times.
 #
@@ -19,8 +19,8 @@
 # copies of the two members of mixed-lh7.lzh (see bench/bench-data.sh: ../shared/bench, else
 # made once into build/bench-data), 400 MB decoded. Environment: ZOLT_WINDOWS_BUILD (build
 # folder), ZOLT_STUBS (stubs to measure side by side, separated by spaces, for example builds
-# with other flags; default the build's own stub), ZOLT_ZSFX_EXE (the zsfx.exe to measure
-# against; default the build's own).
+# with other flags, shown by file name; default the build's own stub), ZOLT_ZSFX_EXE (the
+# zsfx.exe to measure against; default the build's own), ZOLT_BENCH_SEED (the orders).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
