@@ -3,28 +3,42 @@
 # self-extracting files: a tiny one and a large one. The difference between the two cancels
 # Wine's start-up, so the per-MB slope is the time the engine spends per decoded megabyte.
 #
-#   bench/run-stub-bench.sh [runs]     (default 3 runs; medians are reported)
+#   bench/run-stub-bench.sh [rounds]     (default 5 rounds)
 #
-# Needs the windows preset built (build/windows/bin: zoltsfx-stub.exe, zsfx.exe), wine and
-# xvfb-run. The large payload is ZOLT_BENCH_COPIES (default 5) copies of the two members of
-# mixed-lh7.lzh (see bench/bench-data.sh: ../shared/bench, else made once into
-# build/bench-data), 400 MB decoded. Environment: ZOLT_WINDOWS_BUILD (build folder),
-# ZOLT_STUBS (stubs to measure side by side, separated by spaces, for example builds with
-# other flags; default the build's own stub).
+# Each round runs every program once on each payload, in a shuffled order, so that load from
+# other processes spreads over all of them. It prints each round's ratio (a stub's slope over
+# the slope of zsfx.exe in the same round) and their median, then a table of median times.
+#
+# Start-up: the tiny payload's whole run of the stub beside that of minimal-window.exe
+# (bench/minimal_window.cpp: a GUI program that shows a window and closes, built with the same
+# toolchain). The stub may take at most 0.3 s longer (ZOLT_STARTUP_LIMIT); the script ends
+# with exit status 1 when its median does not.
+#
+# Needs the windows preset built (build/windows/bin: zoltsfx-stub.exe, zsfx.exe,
+# minimal-window.exe), wine and xvfb-run. The large payload is ZOLT_BENCH_COPIES (default 5)
+# copies of the two members of mixed-lh7.lzh (see bench/bench-data.sh: ../shared/bench, else
+# made once into build/bench-data), 400 MB decoded. Environment: ZOLT_WINDOWS_BUILD (build
+# folder), ZOLT_STUBS (stubs to measure side by side, separated by spaces, for example builds
+# with other flags, shown by file name; default the build's own stub), ZOLT_ZSFX_EXE (the
+# zsfx.exe to measure against; default the build's own), ZOLT_BENCH_SEED (the orders).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ZOLT_WINDOWS_BUILD:-$root/build/windows}
 read -r -a stubs <<< "${ZOLT_STUBS:-$build/bin/zoltsfx-stub.exe}"
-zsfx=$build/bin/zsfx.exe
-runs=${1:-3}
+zsfx=${ZOLT_ZSFX_EXE:-$build/bin/zsfx.exe}
+minimal=$build/bin/minimal-window.exe
+rounds=${1:-5}
+startup_limit=${ZOLT_STARTUP_LIMIT:-0.3}
 copies=${ZOLT_BENCH_COPIES:-5}
 cache=$root/build/stub-bench
 
 for tool in wine xvfb-run python3; do
   command -v "$tool" > /dev/null || { echo "needs $tool" >&2; exit 1; }
 done
-[[ -f $zsfx ]] || { echo "build the windows preset first ($zsfx)" >&2; exit 1; }
+for program in "$zsfx" "$minimal"; do
+  [[ -f $program ]] || { echo "build the windows preset first ($program)" >&2; exit 1; }
+done
 for stub in "${stubs[@]}"; do
   [[ -f $stub ]] || { echo "no stub $stub" >&2; exit 1; }
 done
@@ -58,18 +72,25 @@ rm -rf "$cache/tiny" && mkdir -p "$cache/tiny" && echo "a tiny payload" > "$cach
 for n in "${!stubs[@]}"; do
   cp "${stubs[n]}" "$cache/stub-$n.exe"
   (cd "$cache" && wine "$zsfx" make -o "tiny-$n.exe" --stub "stub-$n.exe" --from tiny --no-settings > /dev/null &&
-    wine "$zsfx" make -o "big-$n.exe" --stub "stub-$n.exe" --archive "$(basename "$big_lzh")" --no-settings > /dev/null)
+    wine "$zsfx" make -o "big-$n.exe" --stub "stub-$n.exe" --archive "$(basename "$big_lzh")" --no-settings \
+      --force > /dev/null 2>&1)  # the copies repeat the same names on purpose
 done
 
+cp "$minimal" "$cache/minimal-window.exe"
+
 # Runs one extraction in a fresh, empty folder and prints its wall time in seconds: "zsfx"
-# runs `zsfx.exe extract` on the files of stub 0, a number runs that stub's own file. A
-# failing member makes the stub show a message box and wait, hence the time limit.
+# runs `zsfx.exe extract` on the files of stub 0, a number runs that stub's own file,
+# "minimal" runs minimal-window.exe (size is then ignored). A failing member makes the stub
+# show a message box and wait, hence the time limit.
 run_once() {
   local how=$1 size=$2 start end
   rm -rf "$cache/out" && mkdir -p "$cache/out"
   start=$(date +%s.%N)
   if [[ $how == zsfx ]]; then
-    (cd "$cache" && timeout 600 wine "$zsfx" extract "$size-0.exe" -C out > /dev/null)
+    # Its warnings (the copies repeat names) are not the benchmark's output.
+    (cd "$cache" && timeout 600 wine "$zsfx" extract "$size-0.exe" -C out > /dev/null 2>&1)
+  elif [[ $how == minimal ]]; then
+    (cd "$cache/out" && timeout 60 wine ../minimal-window.exe > /dev/null)
   else
     (cd "$cache/out" && timeout 600 wine "../$size-$how.exe" > /dev/null)
   fi
@@ -97,33 +118,105 @@ tiny_bytes=$(decoded_bytes tiny)
 big_bytes=$(decoded_bytes big)
 
 median() { tr ' ' '\n' | grep . | sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
-
-# Alternate all measurements so that load from other processes spreads over all of them.
-hows=(zsfx "${!stubs[@]}")
-declare -A times
-for ((i = 0; i < runs; i++)); do
-  for size in tiny big; do
-    for how in "${hows[@]}"; do
-      times[$how.$size]+="$(run_once "$how" "$size") "
-    done
-  done
-done
+# calc FORMAT EXPRESSION [VARIABLE=VALUE...]: the expression's value, printed by FORMAT.
+calc() {
+  local format=$1 expression=$2 variables=() v
+  shift 2
+  for v; do variables+=(-v "$v"); done
+  awk "${variables[@]}" "BEGIN {printf \"$format\", $expression}"
+}
 
 mb=$(awk -v b="$big_bytes" -v t="$tiny_bytes" 'BEGIN {printf "%.1f", (b - t) / 1e6}')
-echo "large payload ${mb} MB decoded; medians of $runs runs, wall seconds; slope = (large - tiny) / MB"
-printf '%-34s %8s %8s %8s %10s %7s\n' "run" "bytes" "tiny s" "large s" "ms per MB" "ratio"
-zsfx_slope=
+run_once minimal - > /dev/null  # its first start, outside the measurements
+
+# Every round runs everything once, alternating, and prints each stub's ratio in that round.
+# The order matters: with a fixed order, the stub that always ran right after zsfx.exe had
+# the shortest tiny runs (0.13 s against 0.18 to 0.24 s for the stubs after it) and so the
+# steepest slope, and merely rotating the list keeps every program's predecessor. So each
+# phase of each round runs in its own shuffled order, drawn from ZOLT_BENCH_SEED (printed,
+# to repeat a run's orders). minimal-window.exe runs among the tiny runs, under the same load.
+seed=${ZOLT_BENCH_SEED:-$$}
+RANDOM=$seed
+shuffle() {
+  local -n list=$1
+  local i j t
+  for ((i = ${#list[@]} - 1; i > 0; i--)); do
+    j=$((RANDOM % (i + 1)))
+    t=${list[i]} list[i]=${list[j]} list[j]=$t
+  done
+}
+hows=(zsfx "${!stubs[@]}")
+declare -A times
+declare -A ratios
+echo "large payload ${mb} MB decoded; $rounds rounds (ZOLT_BENCH_SEED=$seed); ratio = slope of the stub / slope of zsfx.exe"
+echo "stubs, in the order of each round's figures: ${stubs[*]##*/}"
+for ((i = 1; i <= rounds; i++)); do
+  declare -A round=()
+  for size in tiny big; do
+    order=("${hows[@]}")
+    [[ $size == big ]] || order+=(minimal)
+    shuffle order
+    for how in "${order[@]}"; do
+      round[$how.$size]=$(run_once "$how" "$size")
+      times[$how.$size]+="${round[$how.$size]} "
+    done
+  done
+  line="round $i: ratio"
+  for n in "${!stubs[@]}"; do
+    ratio=$(calc %.3f '(sb - st) / (zb - zt)' sb="${round[$n.big]}" st="${round[$n.tiny]}" \
+      zb="${round[zsfx.big]}" zt="${round[zsfx.tiny]}")
+    ratios[$n]+="$ratio "
+    line+=" $(calc %.2f r r="$ratio")"
+  done
+  line+="; tiny run s:"
+  for n in "${!stubs[@]}"; do line+=" ${round[$n.tiny]}"; done
+  echo "$line, minimal-window.exe ${round[minimal.tiny]}"
+done
+
+echo
+echo "medians of $rounds rounds, wall seconds; slope = (large - tiny) / MB"
+printf '%-34s %8s %8s %8s %10s %14s\n' "run" "bytes" "tiny s" "large s" "ms per MB" "median ratio"
 for how in "${hows[@]}"; do
   tiny=$(median <<< "${times[$how.tiny]}")
   big=$(median <<< "${times[$how.big]}")
   slope=$(awk -v a="$tiny" -v b="$big" -v m="$mb" 'BEGIN {printf "%.2f", (b - a) * 1000 / m}')
-  [[ -n $zsfx_slope ]] || zsfx_slope=$slope
   if [[ $how == zsfx ]]; then
-    label="wine zsfx.exe extract" bytes=-
+    label="wine zsfx.exe extract" bytes=- ratio=1.00
   else
     label="wine file.exe: $(basename "${stubs[how]}")" bytes=$(stat -c %s "${stubs[how]}")
+    ratio=$(calc %.2f r r="$(median <<< "${ratios[$how]}")")
   fi
-  printf '%-34s %8s %8s %8s %10s %7s\n' "$label" "$bytes" "$tiny" "$big" "$slope" \
-    "$(awk -v s="$slope" -v z="$zsfx_slope" 'BEGIN {printf "%.2f", s / z}')"
+  printf '%-34s %8s %8s %8s %10s %14s\n' "$label" "$bytes" "$tiny" "$big" "$slope" "$ratio"
 done
-echo "ratio: slope over the slope of zsfx.exe extract in the same run"
+
+# Start-up: the stub's whole run on the tiny payload against the minimal GUI program's.
+minimal_s=$(median <<< "${times[minimal.tiny]}")
+echo
+echo "start-up: minimal-window.exe ${minimal_s} s (median); limit: stub tiny run at most ${startup_limit} s more"
+slow=0
+for n in "${!stubs[@]}"; do
+  tiny=$(median <<< "${times[$n.tiny]}")
+  over=$(calc %.3f 't - m' t="$tiny" m="$minimal_s")
+  verdict=ok
+  if awk -v o="$over" -v l="$startup_limit" 'BEGIN {exit !(o > l)}'; then verdict="TOO SLOW" slow=1; fi
+  printf '  %-32s tiny run %s s, %+.3f s against minimal-window.exe: %s\n' "$(basename "${stubs[n]}")" "$tiny" "$over" "$verdict"
+done
+
+# What the check of the whole payload before the first write costs: zsfx.exe list walks
+# every header and, when the file has the trailer, reads it all for its CRC-32; the same
+# file without its trailer is walked only.
+head -c -12 "$cache/big-0.exe" > "$cache/big-untrailed.exe"
+checks_with= checks_without=
+for ((i = 0; i < rounds; i++)); do
+  for file in big-0 big-untrailed; do
+    start=$(date +%s.%N)
+    (cd "$cache" && wine "$zsfx" list "$file.exe" > /dev/null 2>&1)
+    took=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.3f", b - a}')
+    if [[ $file == big-0 ]]; then checks_with+="$took "; else checks_without+="$took "; fi
+  done
+done
+with=$(median <<< "$checks_with")
+without=$(median <<< "$checks_without")
+echo "payload check of the large file (zsfx.exe list, medians): with the CRC-32 pass ${with} s, headers only ${without} s"
+rm -f "$cache/big-untrailed.exe"
+exit $slow

@@ -71,14 +71,15 @@ class BitInput {
       next += (63 - available) >> 3;
       available |= 56;
     }
-    // The next n bits (1 <= n <= 32) without consuming them.
-    uint32_t peek(unsigned n) const { return static_cast<uint32_t>(bits >> (64 - n)); }
-    void skip(unsigned n) {
+    // The next n bits (1 <= n <= 32) without consuming them. These steps are always inlined
+    // too, for the same reason, whatever the inliner's settings of the build.
+    [[gnu::always_inline]] uint32_t peek(unsigned n) const { return static_cast<uint32_t>(bits >> (64 - n)); }
+    [[gnu::always_inline]] void skip(unsigned n) {
       bits <<= n;
       available -= n;
     }
     // n bits (0 <= n <= 16) as an unsigned value. Needs n bits available.
-    uint32_t take(unsigned n) {
+    [[gnu::always_inline]] uint32_t take(unsigned n) {
       uint32_t value = n == 0 ? 0 : peek(n);
       skip(n);
       return value;
