@@ -199,11 +199,14 @@ TEST_F(ZsfxCli, MakeWritesTheLanguageIntoItsCopyOfTheStub) {
   ZsfxRun run = make("default.exe", {});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const std::vector<unsigned char> plain = readFileBytes(path("default.exe"));
+  run = runZsfx({"settings", zsfxPath(path("default.exe"))});
+  EXPECT_NE(run.out.find("shortcut-name: \nlanguage: ja\n"), std::string::npos) << run.out;
 
   const struct {
     const char* lang;
     unsigned char byte;
-  } cases[] = {{"ja", 0}, {"en", 1}, {"auto", 2}};
+    const char* line;
+  } cases[] = {{"ja", 0, "language: ja\n"}, {"en", 1, "language: en\n"}, {"auto", 2, "language: auto\n"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.lang);
     run = make("lang.exe", {"--lang", c.lang});
@@ -216,8 +219,19 @@ TEST_F(ZsfxCli, MakeWritesTheLanguageIntoItsCopyOfTheStub) {
     }
     EXPECT_EQ(differences, c.byte == 0 ? std::vector<size_t>{} : std::vector<size_t>{46});
     EXPECT_EQ(made[46], c.byte);
+    run = runZsfx({"settings", zsfxPath(path("lang.exe"))});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find(c.line), std::string::npos) << run.out;
   }
   EXPECT_EQ(readFileBytes(path("stub.exe")), lzhtest::fakeStub());
+
+  // A byte that no --lang writes: the trailer does not cover the stub, so the file still reads.
+  std::vector<unsigned char> odd = plain;
+  odd[46] = 7;
+  writeFile(path("odd.exe"), odd);
+  run = runZsfx({"settings", zsfxPath(path("odd.exe"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("language: unknown (7)\n"), std::string::npos) << run.out;
 }
 
 // What the stub would fail on, or pass over without a word, is not wrapped: exit 1 and the
