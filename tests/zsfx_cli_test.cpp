@@ -165,9 +165,73 @@ TEST_F(ZsfxCli, MakeRefusesWhatTheStubCouldNotRead) {
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_FALSE(fs::exists(path("c.exe")));
 
-  run = runZsfx({"make", "-o", zsfxPath(path("d.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive", archive,
-                 "--desktop", "maybe"});
+  // make writes the language at byte 46 of the stub's DOS header, so a stub that keeps
+  // something else there is refused, with or without --lang.
+  std::vector<unsigned char> taken = lzhtest::fakeStub();
+  taken[46] = 1;
+  writeFile(path("taken.exe"), taken);
+  run = runZsfx({"make", "-o", zsfxPath(path("e.exe")), "--stub", zsfxPath(path("taken.exe")), "--archive", archive});
   EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("byte 46, where make writes the language, holds 1"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(path("e.exe")));
+
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--desktop", "maybe"}, {"--lang", "fr"}}) {
+    run = runZsfx({"make", "-o", zsfxPath(path("d.exe")), "--stub", zsfxPath(path("stub.exe")), "--archive", archive,
+                   bad[0], bad[1]});
+    EXPECT_EQ(run.exitCode, 2) << bad[0];
+    EXPECT_NE(run.err.find(bad[0] + " wants"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(path("d.exe"))) << bad[0];
+  }
+  EXPECT_NE(run.err.find("--lang wants ja, en or auto"), std::string::npos) << run.err;
+}
+
+// The stub's language travels in byte 46 of its DOS header, in the copy that make writes:
+// the stub on disk keeps its 0, the rest of the output is the same for every language, and
+// without --lang the byte stays 0 (Japanese), so such a file is the one --lang ja makes.
+TEST_F(ZsfxCli, MakeWritesTheLanguageIntoItsCopyOfTheStub) {
+  writeFile(path("stub.exe"), lzhtest::fakeStub());
+  const auto make = [&](const std::string& out, const std::vector<std::string>& lang) {
+    std::vector<std::string> args{"make", "-o", zsfxPath(path(out)), "--stub", zsfxPath(path("stub.exe")), "--archive",
+                                  zsfxPath(corpus("headers/dir-entries.lzh"))};
+    args.insert(args.end(), lang.begin(), lang.end());
+    return runZsfx(args);
+  };
+  ZsfxRun run = make("default.exe", {});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<unsigned char> plain = readFileBytes(path("default.exe"));
+  run = runZsfx({"settings", zsfxPath(path("default.exe"))});
+  EXPECT_NE(run.out.find("shortcut-name: \nlanguage: ja\n"), std::string::npos) << run.out;
+
+  const struct {
+    const char* lang;
+    unsigned char byte;
+    const char* line;
+  } cases[] = {{"ja", 0, "language: ja\n"}, {"en", 1, "language: en\n"}, {"auto", 2, "language: auto\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lang);
+    run = make("lang.exe", {"--lang", c.lang});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<unsigned char> made = readFileBytes(path("lang.exe"));
+    ASSERT_EQ(made.size(), plain.size());
+    std::vector<size_t> differences;
+    for (size_t i = 0; i < made.size(); ++i) {
+      if (made[i] != plain[i]) differences.push_back(i);
+    }
+    EXPECT_EQ(differences, c.byte == 0 ? std::vector<size_t>{} : std::vector<size_t>{46});
+    EXPECT_EQ(made[46], c.byte);
+    run = runZsfx({"settings", zsfxPath(path("lang.exe"))});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find(c.line), std::string::npos) << run.out;
+  }
+  EXPECT_EQ(readFileBytes(path("stub.exe")), lzhtest::fakeStub());
+
+  // A byte that no --lang writes: the trailer does not cover the stub, so the file still reads.
+  std::vector<unsigned char> odd = plain;
+  odd[46] = 7;
+  writeFile(path("odd.exe"), odd);
+  run = runZsfx({"settings", zsfxPath(path("odd.exe"))});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("language: unknown (7)\n"), std::string::npos) << run.out;
 }
 
 // What the stub would fail on, or pass over without a word, is not wrapped: exit 1 and the

@@ -21,6 +21,7 @@
 #include "tools/zsfx/console.h"
 #include "platform/platform.h"
 #include "tools/zsfx/commands.h"
+#include "tools/zsfx/stub_language.h"
 #include "tools/zsfx/text.h"
 #include "tools/zsfx/wrap_check.h"
 
@@ -50,7 +51,9 @@ fs::path defaultStubPath(std::string& searched) {
 }
 
 // The payload is read from the first byte after the stub's PE image, so the stub must end
-// exactly there. EXIT_OK, or the status to end with after the message.
+// exactly there. Its language byte must hold what the build leaves there: make writes over
+// it, and anything else would be a stub whose header this zsfx does not know. EXIT_OK, or
+// the status to end with after the message.
 int checkStub(const fs::path& stubPath) {
   FileObject stub;
   stub.open(stubPath.u16string().c_str(), platform::GENERIC_READ_ACCESS, platform::SHARE_READ,
@@ -66,6 +69,16 @@ int checkStub(const fs::path& stubPath) {
   if (ec || imageEnd != stubSize) {
     return usageError(describe(stubPath) + ": its image ends at byte " + std::to_string(imageEnd) +
                       " but the file has " + std::to_string(stubSize) + " bytes; use an unsigned, stripped stub");
+  }
+  uint8_t language = 0;
+  if (!stub.seek(STUB_LANGUAGE_OFFSET, platform::SEEK_FROM_BEGIN) || stub.read(1, &language) != 1) {
+    printErr("zsfx: cannot read " + describe(stubPath) + "\n");
+    return EXIT_MEMBER_FAILED;
+  }
+  if (language != STUB_LANGUAGE_AS_BUILT) {
+    return usageError(describe(stubPath) + ": byte " + std::to_string(STUB_LANGUAGE_OFFSET) +
+                      ", where make writes the language, holds " + std::to_string(language) +
+                      " instead of 0; this stub is not laid out as this zsfx expects");
   }
   return EXIT_OK;
 }
@@ -220,6 +233,7 @@ struct MakeRequest {
   SettingsBlockSpec settings;
   PackOptions packing = defaultPackOptions();
   bool force = false;  // wrap even an archive that fails the check
+  uint8_t language = STUB_LANGUAGE_AS_BUILT;  // --lang, written into the copy of the stub
   // Of --archive: the bytes up to its end mark, and whether it ends without one (LArc's
   // archives do), so that make adds it.
   uint64_t archiveBytes = UINT64_MAX;
@@ -277,6 +291,8 @@ int parseMakeArguments(const Arguments& args, MakeRequest& request) {
                         : arg == "--desktop" ? settings.desktopOption
                                              : settings.sendToOption;
       if (!parseOption(valueText, option)) return usageError(arg + " wants off, on, ask-on or ask-off");
+    } else if (arg == "--lang") {
+      if (!parseStubLanguage(valueText, request.language)) return usageError("--lang wants ja, en or auto");
     } else if (std::string optionError; parsePackingOption(arg, valueText, request.packing, optionError)) {
       if (!optionError.empty()) return usageError(optionError);
     } else {
@@ -328,12 +344,17 @@ int runMake(const Arguments& args) {
   FolderPlan plan;
   if (const int status = checkMakeInputs(request, plan); status != EXIT_OK) return status;
 
-  // The stub and the archive are copied as they are read, never held whole; the archive
-  // always ends with its end mark, and the trailer follows it.
+  // The stub and the archive are copied as they are read, never held whole; the copy of the
+  // stub gets its language byte, the archive always ends with its end mark, and the trailer
+  // follows it.
   const bool written = writeOutputFile(request.out, [&](std::FILE* out, std::string& error) {
     if (!copyFileTo(request.stub, out, error)) return false;
     uint64_t payloadStart = 0;
     if (!tellOutput(out, payloadStart)) return false;
+    if (!seekOutput(out, STUB_LANGUAGE_OFFSET) || std::fputc(request.language, out) == EOF ||
+        !seekOutput(out, payloadStart)) {
+      return false;
+    }
     if (std::fwrite(settingsBytes.data(), 1, settingsBytes.size(), out) != settingsBytes.size()) return false;
     if (!request.archive.empty()) {
       if (!copyFileTo(request.archive, out, error, request.archiveBytes)) return false;

@@ -17,6 +17,7 @@
 #include "tools/zsfx/name_clash.h"
 #include "tools/zsfx/commands.h"
 #include "tools/zsfx/archive_check.h"
+#include "tools/zsfx/stub_language.h"
 #include "tools/zsfx/terminal_observer.h"
 #include "tools/zsfx/text.h"
 
@@ -277,5 +278,13 @@ int runSettings(const Arguments& args) {
   printOut("sendto: " + optionText(s.sendToOption) + "\n");
   printOut("run: " + toUtf8(s.programToRun.c_str()) + "\n");
   printOut("shortcut-name: " + toUtf8(s.shortcutName.c_str()) + "\n");
+  // The language is no setting but a byte of the stub's DOS header, which make sets.
+  uint8_t language = 0;
+  FileObject& file = *command.app.archiveFile;
+  if (!file.seek(STUB_LANGUAGE_OFFSET, platform::SEEK_FROM_BEGIN) || file.read(1, &language) != 1) {
+    printErr("zsfx: " + toUtf8(command.options.file) + ": cannot read the stub's language byte\n");
+    return EXIT_MEMBER_FAILED;
+  }
+  printOut("language: " + stubLanguageName(language) + "\n");
   return EXIT_OK;
 }
