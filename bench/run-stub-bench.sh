@@ -32,6 +32,16 @@ rounds=${1:-5}
 startup_limit=${ZOLT_STARTUP_LIMIT:-0.3}
 copies=${ZOLT_BENCH_COPIES:-5}
 cache=$root/build/stub-bench
+# The programs write into a RAM-backed folder where there is one: the disk's write-back of one
+# run's 400 MB (and ext4's flush when a file is renamed over another) must not land in the
+# runs after it. ZOLT_BENCH_OUT chooses another.
+if [[ -n ${ZOLT_BENCH_OUT:-} ]]; then
+  out=$ZOLT_BENCH_OUT
+elif [[ -d /dev/shm && -w /dev/shm ]]; then
+  out=/dev/shm/zolt-stub-bench-$$
+else
+  out=$cache/out
+fi
 
 for tool in wine xvfb-run python3; do
   command -v "$tool" > /dev/null || { echo "needs $tool" >&2; exit 1; }
@@ -54,7 +64,9 @@ wine_prepare_prefix
 mkdir -p "$cache"
 # One warm wineserver for every run, ended when the benchmark ends.
 wineserver -p
-trap 'wineserver -k 2> /dev/null || true; rm -rf "$cache/out"' EXIT
+trap 'wineserver -k 2> /dev/null || true; rm -rf "$out"' EXIT
+mkdir -p "$out"
+out_windows=$(winepath -w "$out")
 
 # The large archive: the members of mixed-lh7.lzh, repeated. An archive is its members
 # followed by a byte 0, so the copies are the archive without that byte, then one 0.
@@ -84,15 +96,15 @@ cp "$minimal" "$cache/minimal-window.exe"
 # show a message box and wait, hence the time limit.
 run_once() {
   local how=$1 size=$2 start end
-  rm -rf "$cache/out" && mkdir -p "$cache/out"
+  rm -rf "$out" && mkdir -p "$out"
   start=$(date +%s.%N)
   if [[ $how == zsfx ]]; then
     # Its warnings (the copies repeat names) are not the benchmark's output.
-    (cd "$cache" && timeout 600 wine "$zsfx" extract "$size-0.exe" -C out > /dev/null 2>&1)
+    (cd "$cache" && timeout 600 wine "$zsfx" extract "$size-0.exe" -C "$out_windows" > /dev/null 2>&1)
   elif [[ $how == minimal ]]; then
-    (cd "$cache/out" && timeout 60 wine ../minimal-window.exe > /dev/null)
+    (cd "$out" && timeout 60 wine "$cache/minimal-window.exe" > /dev/null)
   else
-    (cd "$cache/out" && timeout 600 wine "../$size-$how.exe" > /dev/null)
+    (cd "$out" && timeout 600 wine "$cache/$size-$how.exe" > /dev/null)
   fi
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN {printf "%.3f\n", b - a}'
@@ -101,7 +113,7 @@ run_once() {
 # The decoded size of a payload: the sum of its members' original sizes (the large payload
 # repeats names, so later copies replace earlier files on disk). These first runs also warm
 # the prefix and the page cache, and check that every stub writes what zsfx.exe writes.
-tree() { (cd "$cache/out" && find . -type f -exec md5sum {} + | sort); }
+tree() { (cd "$out" && find . -type f -exec md5sum {} + | sort); }
 decoded_bytes() {
   local want got n
   run_once zsfx "$1" > /dev/null
