@@ -8,6 +8,7 @@
 #include "core/extraction_run.h"
 #include "core/file_object.h"
 #include "core/payload_check.h"
+#include "core/run_texts.h"
 #include "core/settings.h"
 #include "core/wide_string.h"
 
@@ -29,6 +30,8 @@ struct SfxApp {
   // directory; the destination with a final separator when it is too long to be one.
   WideString outputBase{u""};
   SfxSettings settings;
+  // The texts of the stub and of the run's messages, in the file's language.
+  RunTexts texts;
   // What surveyPayload found before the run: the run's total comes from it.
   PayloadSurvey payload;
   uint8_t errorFlag = 0;

@@ -12,14 +12,6 @@
 
 namespace {
 
-constexpr char16_t kFileBefore[] = u"ファイル ";
-constexpr char16_t kFolderBefore[] = u"フォルダ ";
-constexpr char16_t kCorruptedAfter[] = u" が壊れています。";
-constexpr char16_t kCannotCreateAfter[] = u" を作成できません。";
-constexpr char16_t kCannotWriteAfter[] = u" を書き込めません。";
-constexpr char16_t kFolderClashText[] = u"を解凍できません。同名のフォルダが存在します。";
-constexpr char16_t kFileClashText[] = u"同名のファイルが存在します。";
-
 void showWarning(SfxApp& app, const WideString& text) { app.observer().showMessage(text.c_str(), MessageKind::warning); }
 
 // "<before><path><after>", then on a line of its own the reason: the system's text for
@@ -57,11 +49,11 @@ bool extractFolder(SfxApp& app, const WideString& path) {
   // A folder that exists already is what a directory entry asks for: no warning. A file of
   // that name is in the way, and the entry fails.
   if (!createFolderChain(target.c_str())) {
-    showMemberFailure(app, kFolderBefore, path, kCannotCreateAfter, platform::lastError());
+    showMemberFailure(app, app.texts[Text::folderBefore], path, app.texts[Text::cannotCreateAfter], platform::lastError());
     return false;
   }
   if (!isFolder(target)) {
-    showMemberFailure(app, kFolderBefore, path, kCannotCreateAfter, 0, kFileClashText);
+    showMemberFailure(app, app.texts[Text::folderBefore], path, app.texts[Text::cannotCreateAfter], 0, app.texts[Text::fileClash]);
     return false;
   }
   app.observer().memberExtracted(path.c_str());
@@ -75,13 +67,13 @@ bool extractFile(SfxApp& app, const LzhHeader& header, const WideString& path, i
   if (checkFolderClash(app, target, path)) return false;
   WideString temporary;
   if (!temporaryName(target, app.payload.takenSuffixes, temporary)) {
-    showMemberFailure(app, kFileBefore, path, kCannotCreateAfter, platform::pathTooLongError());
+    showMemberFailure(app, app.texts[Text::fileBefore], path, app.texts[Text::cannotCreateAfter], platform::pathTooLongError());
     return false;
   }
   std::unique_ptr<FileObject> output = openOutputFile(temporary.c_str(), platform::GENERIC_WRITE_ACCESS, 0,
                                                       platform::DISPOSITION_CREATE_ALWAYS);
   if (output == nullptr || !output->isOpen()) {
-    showMemberFailure(app, kFileBefore, path, kCannotCreateAfter, platform::lastError());
+    showMemberFailure(app, app.texts[Text::fileBefore], path, app.texts[Text::cannotCreateAfter], platform::lastError());
     return false;
   }
   const DecodeResult result =
@@ -92,7 +84,7 @@ bool extractFile(SfxApp& app, const LzhHeader& header, const WideString& path, i
     // The time first: the rename keeps it, and the target is never seen without it.
     setMemberTime(temporary, header);
     if (!platform::replaceFile(temporary.c_str(), target.c_str())) {
-      showMemberFailure(app, kFileBefore, path, kCannotCreateAfter, platform::lastError());
+      showMemberFailure(app, app.texts[Text::fileBefore], path, app.texts[Text::cannotCreateAfter], platform::lastError());
       done = false;
     }
   }
@@ -106,11 +98,11 @@ bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString&
                          const DecodeResult& result) {
   switch (result.status) {
     case DecodeStatus::writeFailed:
-      showMemberFailure(app, kFileBefore, path, kCannotWriteAfter, result.systemError);
+      showMemberFailure(app, app.texts[Text::fileBefore], path, app.texts[Text::cannotWriteAfter], result.systemError);
       return false;
     case DecodeStatus::damaged:
       app.errorFlag = 1;
-      showWarning(app, corruptedFileText(path));
+      showWarning(app, corruptedFileText(app.texts, path));
       return false;
     case DecodeStatus::ok:
     case DecodeStatus::aborted:
@@ -118,24 +110,24 @@ bool acceptDecodedMember(SfxApp& app, const LzhHeader& header, const WideString&
   }
   if (header.hasCrc != 0 && result.crc != header.crc) {
     app.errorFlag = 1;
-    showWarning(app, corruptedFileText(path));
+    showWarning(app, corruptedFileText(app.texts, path));
     return false;
   }
   return true;
 }
 
-WideString corruptedFileText(const WideString& path) {
-  WideString text(kFileBefore);
+WideString corruptedFileText(const RunTexts& texts, const WideString& path) {
+  WideString text(texts[Text::fileBefore]);
   text.append(path);
-  text.appendText(kCorruptedAfter);
+  text.appendText(texts[Text::corruptedAfter]);
   return text;
 }
 
 bool checkFolderClash(SfxApp& app, const WideString& target, const WideString& path) {
   if (!isFolder(target)) return false;
-  WideString text(path);
-  text.appendChar(u' ');
-  text.appendText(kFolderClashText);
+  WideString text(app.texts[Text::folderClashBefore]);
+  text.append(path);
+  text.appendText(app.texts[Text::folderClashAfter]);
   app.errorFlag = 1;
   showWarning(app, text);
   return true;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/lzh_header.h"
+#include "core/run_texts.h"
 #include "core/wide_string.h"
 #include "decode/decode_status.h"
 
@@ -25,5 +26,6 @@ bool checkFolderClash(SfxApp& app, const WideString& target, const WideString& p
 void setMemberTime(const WideString& path, const LzhHeader& header);
 void notifyShellCreated(SfxApp& app, const WideString& storedPath);
 
-// Corrupted-file text, "ファイル %s が壊れています。", built for a path of any length.
-WideString corruptedFileText(const WideString& path);
+// Corrupted-file text, "ファイル %s が壊れています。" in texts' language, built for a path
+// of any length.
+WideString corruptedFileText(const RunTexts& texts, const WideString& path);

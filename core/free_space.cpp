@@ -81,10 +81,11 @@ SpaceNeed measureSpaceNeed(SfxApp& app, const PayloadSurvey& survey, const WideS
   return need;
 }
 
-WideString diskSpaceText(const SpaceNeed& need) {
-  WideString text(u"ディスクの空き容量が足りません。\n必要な空き容量: ");
+WideString diskSpaceText(const RunTexts& texts, const SpaceNeed& need) {
+  WideString text(texts[Text::notEnoughSpace]);
+  text.appendText(texts[Text::spaceNeeded]);
   appendMegabytes(text, need.needed, true);
-  text.appendText(u"\n現在の空き容量: ");
+  text.appendText(texts[Text::spaceFree]);
   appendMegabytes(text, need.available, false);
   return text;
 }

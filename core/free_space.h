@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/run_texts.h"
 #include "core/wide_string.h"
 
 struct SfxApp;
@@ -22,5 +23,5 @@ struct SpaceNeed {
 // it does not exist yet. Walks app's archive from its start and leaves it there.
 SpaceNeed measureSpaceNeed(SfxApp& app, const PayloadSurvey& survey, const WideString& destination);
 
-// "ディスクの空き容量が足りません。..." with both figures in MB.
-WideString diskSpaceText(const SpaceNeed& need);
+// "ディスクの空き容量が足りません。..." (in texts' language) with both figures in MB.
+WideString diskSpaceText(const RunTexts& texts, const SpaceNeed& need);

@@ -46,7 +46,3 @@ struct PayloadSurvey {
 // when the trailer is there, checks the CRC-32 from app.payloadStart to the end mark. The
 // file is left on the archive's first header.
 void surveyPayload(SfxApp& app, PayloadSurvey& survey);
-
-// What the stub tells the user of any problem: the file must be downloaded again.
-inline constexpr char16_t DAMAGED_DOWNLOAD_TEXT[] =
-    u"このファイルは壊れているか、ダウンロードが途中で切れています。もう一度ダウンロードしてください。";

@@ -23,18 +23,18 @@ wine_prepare_prefix
 python3 "$root/tests/wine/make_cases.py" "$build/bin/zoltsfx-stub.exe" "$build/bin/driver.exe" "$corpus" "$work" 256
 cp "$build/bin/driver.exe" "$work/driver.exe"
 
-# At 96 DPI (dialog.png, progress.png) and at 144 DPI (dialog-144.png, progress-144.png): the
-# prefix's LogPixels, read when the wineserver starts.
+# At 96 DPI (dialog.png, progress.png), at 144 DPI (dialog-144.png, progress-144.png), and the
+# English windows of a file made with --lang en at 96 DPI (dialog-en.png, progress-en.png).
+# The DPI is the prefix's LogPixels, read when the wineserver starts.
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
   work=$0 out=$1
   status=0
-  for dpi in 96 144; do
+  for shot in 96:shots: 144:shots:-144 96:en-shots:-en; do
+    dpi=${shot%%:*} file=${shot#*:} suffix=${file#*:} file=${file%%:*}
     wine reg add "HKCU\\Control Panel\\Desktop" /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
     wineserver -k 2>/dev/null
-    suffix=""
-    [ $dpi = 96 ] || suffix="-$dpi"
     rm -f "$work"/*.ready "$work"/*.taken
-    wine "$work/driver.exe" --screenshots "$(winepath -w "$work")" &
+    wine "$work/driver.exe" --screenshots "$(winepath -w "$work")" $file &
     driver=$!
     for name in dialog progress; do
       while [ ! -f "$work/$name.ready" ]; do
@@ -53,4 +53,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
   wineserver -k 2>/dev/null || true
   exit $status
 ' "$work" "$out"
-echo "wrote dialog.png, progress.png, dialog-144.png and progress-144.png in $out"
+echo "wrote dialog.png, progress.png, dialog-144.png, progress-144.png, dialog-en.png and progress-en.png in $out"

@@ -52,9 +52,6 @@ void tellFailure(SfxApp& app, const char16_t* before, const WideString& what, co
   app.observer().showMessage(text.c_str(), MessageKind::warning);
 }
 
-constexpr char16_t kShortcutBefore[] = u"ショートカット ";
-constexpr char16_t kCannotCreateAfter[] = u" を作成できません。";
-
 // The destination folder with a final "\" and the relative path: what the shortcut or the
 // program start names.
 WideString inDestination(const SfxApp& app, const WideString& relative) {
@@ -112,7 +109,7 @@ bool makeShortcut(SfxApp& app, HWND owner, int csidl) {
   if (!name.isEmpty() && shortcutFile(owner, csidl, name, linkPath)) result = saveShortcut(app, linkPath);
   if (SUCCEEDED(result)) return true;
   // Named by its file when its folder is known, else by its name.
-  tellFailure(app, kShortcutBefore, linkPath.isEmpty() ? name : linkPath, kCannotCreateAfter,
+  tellFailure(app, app.texts[Text::shortcutBefore], linkPath.isEmpty() ? name : linkPath, app.texts[Text::cannotCreateAfter],
               static_cast<uint32_t>(result));
   return false;
 }
@@ -135,7 +132,7 @@ bool runProgram(SfxApp& app, HWND owner) {
   if (reinterpret_cast<INT_PTR>(result) > 32) return true;
   // Its codes up to 32 stand in when the last error says nothing (2, 3, 5 and 8 are Win32's).
   const DWORD error = GetLastError();
-  tellFailure(app, u"プログラム ", path, u" を起動できません。",
+  tellFailure(app, app.texts[Text::programBefore], path, app.texts[Text::cannotStartAfter],
               error != 0 ? error : static_cast<uint32_t>(reinterpret_cast<INT_PTR>(result)));
   return false;
 }

@@ -449,7 +449,7 @@ TEST_F(Extraction, PathTooLongForTheSystemFailsItsMember) {
 
 TEST_F(Extraction, CorruptedTextShowsTheWholePath) {
   const WideString longPath(std::u16string(400, u'p').c_str());
-  const WideString text = corruptedFileText(longPath);
+  const WideString text = corruptedFileText(RunTexts(), longPath);
   EXPECT_EQ(std::u16string(text.c_str()), u"ファイル " + std::u16string(400, u'p') + u" が壊れています。");
 }
 
@@ -474,6 +474,10 @@ TEST_F(Extraction, SpaceNeededCountsReplacedFilesAndTheLargestMember) {
   SpaceNeed shown;
   shown.needed = 5'100'001;
   shown.available = 4'099'999;
-  EXPECT_EQ(std::u16string(diskSpaceText(shown).c_str()),
+  EXPECT_EQ(std::u16string(diskSpaceText(RunTexts(), shown).c_str()),
             u"ディスクの空き容量が足りません。\n必要な空き容量: 5.2 MB\n現在の空き容量: 4.0 MB");
+  RunTexts english;
+  english.use(Language::english);
+  EXPECT_EQ(std::u16string(diskSpaceText(english, shown).c_str()),
+            u"There is not enough free disk space.\nNeeded: 5.2 MB\nFree: 4.0 MB");
 }

@@ -73,14 +73,14 @@ void onOk(HWND dialog, DestinationDialog& state) {
 
 // The shell's folder browser, starting at the desktop. Only the edit box changes; nothing is
 // created until OK.
-void onBrowse(HWND dialog) {
+void onBrowse(HWND dialog, const SfxApp& app) {
   // The browser is a COM object user; initialise the apartment for it on this thread.
   ScopedComInit com;
   wchar_t displayName[MAX_PATH];
   BROWSEINFOW info = {};
   info.hwndOwner = dialog;
   info.pszDisplayName = displayName;
-  info.lpszTitle = L"解凍先フォルダの指定";
+  info.lpszTitle = asWide(app.texts[Text::browseTitle]);
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   if (LPITEMIDLIST items = SHBrowseForFolderW(&info)) {
     const WideString folder = pathOfItems(items);
@@ -112,7 +112,7 @@ INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
       EndDialog(dialog, 2);
       break;
     case IDC_BROWSE:
-      onBrowse(dialog);
+      onBrowse(dialog, state->app);
       break;
   }
   return TRUE;
@@ -122,6 +122,7 @@ INT_PTR CALLBACK destinationDialogProc(HWND dialog, UINT message, WPARAM wParam,
 
 INT_PTR runDestinationDialog(HINSTANCE instance, HWND owner, SfxApp& app, UserOutput& output) {
   DestinationDialog state{app, output, owner, instance};
-  return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_DESTINATION), owner, destinationDialogProc,
+  const int id = app.texts.language() == Language::english ? IDD_DESTINATION_ENGLISH : IDD_DESTINATION;
+  return DialogBoxParamW(instance, MAKEINTRESOURCEW(id), owner, destinationDialogProc,
                          reinterpret_cast<LPARAM>(&state));
 }

@@ -40,9 +40,10 @@ bool ensureDestination(HWND owner, UserOutput& output, SfxApp& app) {
   }
   if (!ok) {
     // The folder whole, however long, and the system's reason.
-    WideString text(u"フォルダ ");
+    WideString text(app.texts[Text::folderBefore]);
     text.append(app.destinationFolder);
-    text.appendText(u" を作成できません。\n");
+    text.appendText(app.texts[Text::cannotCreateAfter]);
+    text.appendChar(u'\n');
     text.append(systemErrorText(GetLastError()));
     output.tell(owner, asWide(text.c_str()), nullptr, MB_OK | MB_ICONEXCLAMATION);
   }
@@ -52,7 +53,7 @@ bool ensureDestination(HWND owner, UserOutput& output, SfxApp& app) {
 bool prepareDestination(HWND owner, UserOutput& output, SfxApp& app) {
   const SpaceNeed need = measureSpaceNeed(app, app.payload, app.destinationFolder);
   if (!need.enough()) {
-    output.tell(owner, asWide(diskSpaceText(need).c_str()), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    output.tell(owner, asWide(diskSpaceText(app.texts, need).c_str()), nullptr, MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   return ensureDestination(owner, output, app);

@@ -12,13 +12,20 @@
 
 namespace {
 
-constexpr wchar_t kSwitchesText[] =
-    L"使い方: ファイル名 [スイッチ]\n\n"
-    L"/S\t画面を表示せずに解凍します。\n"
-    L"/D=フォルダ\t解凍先フォルダ。最後に指定します。\n"
-    L"/NORUN\t解凍後にプログラムを起動しません。\n"
-    L"/LOG=ファイル\t結果をファイルに追記します。\n"
-    L"/?\tこの説明を表示します。";
+// The language byte that zsfx make writes into the DOS header of its copy of the stub, at
+// file offset 46, which Windows maps with the rest of the headers: 0 Japanese, 1 English, 2
+// Japanese where the user's Windows display language is Japanese and English elsewhere. Any
+// other value is a stub that make did not write: its texts stay Japanese.
+Language fileLanguage(HINSTANCE instance) {
+  switch (reinterpret_cast<const uint8_t*>(instance)[46]) {
+    case 1:
+      return Language::english;
+    case 2:
+      return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? Language::japanese : Language::english;
+    default:
+      return Language::japanese;
+  }
+}
 
 }  // namespace
 
@@ -32,9 +39,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   ProgressWindow window(instance, switches, output);
   WindowRunObserver observer(window, output);
   SfxApp app(observer);
+  app.texts.use(fileLanguage(instance));
   if (!output.begin(switches, observer)) return exit_code::failed;
   if (switches.help || switches.unknown) {
-    output.tell(nullptr, kSwitchesText, L"Zolt SFX", MB_OK | MB_ICONINFORMATION);
+    output.tell(nullptr, asWide(app.texts[Text::switchesHelp]), L"Zolt SFX", MB_OK | MB_ICONINFORMATION);
     return switches.unknown ? exit_code::badCommandLine : exit_code::ok;
   }
   if (!window.start(app)) return exit_code::failed;  // no window was shown

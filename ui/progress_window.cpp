@@ -41,13 +41,13 @@ bool ProgressWindow::runStartupSteps() {
   // every member's data inside the file, the end mark and the file's checksum.
   const PayloadOpen opened = openPayload(*app_);
   if (opened == PayloadOpen::cutSettings) {
-    output_.tell(nullptr, asWide(DAMAGED_DOWNLOAD_TEXT), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    output_.tell(nullptr, asWide(app_->texts[Text::damagedDownload]), nullptr, MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   if (opened != PayloadOpen::ok) return false;  // it has shown its message, if any
   surveyPayload(*app_, app_->payload);
   if (app_->payload.problem != PayloadProblem::none) {
-    output_.tell(nullptr, asWide(DAMAGED_DOWNLOAD_TEXT), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    output_.tell(nullptr, asWide(app_->texts[Text::damagedDownload]), nullptr, MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   // /D= replaces the settings' folder, made absolute against the directory the stub was
@@ -76,7 +76,8 @@ bool ProgressWindow::start(SfxApp& app) {
   app_ = &app;
   if (!runStartupSteps()) return false;
   // Hidden until the run begins; WM_INITDIALOG binds this object to the window.
-  if (!CreateDialogParamW(instance_, MAKEINTRESOURCEW(IDD_PROGRESS), nullptr, procedure,
+  const int id = app.texts.language() == Language::english ? IDD_PROGRESS_ENGLISH : IDD_PROGRESS;
+  if (!CreateDialogParamW(instance_, MAKEINTRESOURCEW(id), nullptr, procedure,
                           reinterpret_cast<LPARAM>(this))) {
     return false;
   }

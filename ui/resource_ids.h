@@ -5,6 +5,9 @@
 #define IDI_APP 102
 #define IDD_DESTINATION 103
 #define IDD_PROGRESS 104
+// The same two windows in English.
+#define IDD_DESTINATION_ENGLISH 105
+#define IDD_PROGRESS_ENGLISH 106
 
 // Destination dialog controls.
 #define IDC_DEST_EDIT 1000

@@ -17,10 +17,13 @@
 #include <windows.h>
 
 // Every function the stub calls in these DLLs, grouped by DLL. A function missing here
-// shows as an import of its DLL and fails the build's import check.
+// shows as an import of its DLL and fails the build's import check. kernel32's
+// GetUserDefaultUILanguage is resolved here too: in the import table, whose section is full,
+// its entry would grow the file by 512 bytes.
 #define ZOLT_SYSTEM_IMPORTS(DLL, FUNCTION)                                                              \
   DLL(comctl32) FUNCTION(InitCommonControlsEx)                                                        \
   DLL(gdi32) FUNCTION(SelectObject)                                                                   \
+  DLL(kernel32) FUNCTION(GetUserDefaultUILanguage)                                                    \
   DLL(ole32) FUNCTION(CoCreateInstance) FUNCTION(CoInitialize) FUNCTION(CoUninitialize)               \
   DLL(shell32) FUNCTION(ILFree) FUNCTION(SHBrowseForFolderW) FUNCTION(SHChangeNotify)                 \
   FUNCTION(SHGetFolderLocation) FUNCTION(SHGetPathFromIDListEx) FUNCTION(SHGetSpecialFolderLocation)  \

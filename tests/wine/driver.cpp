@@ -6,7 +6,7 @@
 // back through IShellLinkW) and whether the configured program was started.
 //
 //   driver.exe WORKDIR CORPUS_FILES [SCENARIO...]      (all scenarios when none is named)
-//   driver.exe --screenshots WORKDIR                   (used by scripts/screenshots.sh)
+//   driver.exe --screenshots WORKDIR [CASE]            (used by scripts/screenshots.sh)
 //
 // A copy of this program named launched.exe is packed into the test archives as the
 // "program to run": started that way, it only records its current directory in
@@ -840,19 +840,29 @@ void scenarioResources() {
   };
 #pragma pack(pop)
   static_assert(sizeof(TemplateHead) == 26);
+  const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
   const struct {
     int id;
+    WORD language;
     DWORD exStyle, style;
     WORD controls, cx, cy;
     const wchar_t* className;
+    const wchar_t* font;
   } templates[] = {
-      {IDD_DESTINATION, WS_EX_APPWINDOW, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 8, 266, 98, L""},
-      {IDD_PROGRESS, 0, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT, 3, 150, 54, L"ZOLTSFXCLASS"},
+      {IDD_DESTINATION, japanese, WS_EX_APPWINDOW, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 8, 266,
+       98, L"", L"MS UI Gothic"},
+      {IDD_PROGRESS, japanese, 0, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT, 3, 150, 54, L"ZOLTSFXCLASS",
+       L"MS UI Gothic"},
+      {IDD_DESTINATION_ENGLISH, english, WS_EX_APPWINDOW, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT,
+       8, 266, 98, L"", L"Segoe UI"},
+      {IDD_PROGRESS_ENGLISH, english, 0, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT, 3, 150, 54, L"ZOLTSFXCLASS",
+       L"Segoe UI"},
   };
   for (const auto& t : templates) {
-    const BYTE* dialog = resource(RT_DIALOG, MAKEINTRESOURCEW(t.id), &size);
+    HRSRC found = FindResourceExW(image, RT_DIALOG, MAKEINTRESOURCEW(t.id), t.language);
+    const BYTE* dialog = found ? static_cast<const BYTE*>(LockResource(LoadResource(image, found))) : nullptr;
     const wstring which = L"dialog " + std::to_wstring(t.id);
-    if (!expect(dialog != nullptr, which + L" in language 1041")) continue;
+    if (!expect(dialog != nullptr, which + L" in language " + std::to_wstring(t.language))) continue;
     TemplateHead head;
     std::memcpy(&head, dialog, sizeof head);
     expect(head.version == 1 && head.signature == 0xFFFF, which + L" is an extended template");
@@ -869,8 +879,8 @@ void scenarioResources() {
     const wchar_t* title = *windowClass ? windowClass + lstrlenW(windowClass) + 1 : windowClass + 1;
     expect(wstring(title) == L"Zolt SFX", which + L" title Zolt SFX");
     const WORD* font = reinterpret_cast<const WORD*>(title + lstrlenW(title) + 1);
-    expect(font[0] == 9 && wstring(reinterpret_cast<const wchar_t*>(font + 3)) == L"MS UI Gothic",
-           which + L" font MS UI Gothic 9 pt");
+    expect(font[0] == 9 && wstring(reinterpret_cast<const wchar_t*>(font + 3)) == t.font,
+           which + L" font " + t.font + L" 9 pt");
   }
 
   const BYTE* manifest = resource(RT_MANIFEST, MAKEINTRESOURCEW(1), &size);
@@ -1454,19 +1464,105 @@ void scenarioLayout() {
   const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(nullptr, screen);
   say(L"  at " + std::to_wstring(dpi) + L" DPI");
-  const wstring run = freshRunFolder(L"layout");
-  SetCursorPos(300, 200);
-  Child child = launch(L"keys", run);
-  HWND dialog = waitForDialog(child);
-  if (!dialog) return (void)waitExit(child, 1000);
-  expectLaidOut(dialog, L"the dialog", dpi);
-  click(dialog, IDOK);
-  HWND window = waitForWindow(child, isProgressWindow);
-  if (expect(window != nullptr, L"the progress window appears")) {
-    expectLaidOut(window, L"the progress window", dpi);
+  for (const wchar_t* caseName : {L"keys", L"en-keys"}) {
+    const wstring language = caseName[0] == L'e' ? L"English " : L"";
+    const wstring run = freshRunFolder(L"layout");
+    SetCursorPos(300, 200);
+    Child child = launch(caseName, run);
+    HWND dialog = waitForDialog(child);
+    if (!dialog) {
+      waitExit(child, 1000);
+      continue;
+    }
+    expectLaidOut(dialog, L"the " + language + L"dialog", dpi);
+    click(dialog, IDOK);
+    HWND window = waitForWindow(child, isProgressWindow);
+    if (expect(window != nullptr, L"the progress window appears")) {
+      expectLaidOut(window, L"the " + language + L"progress window", dpi);
+      sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
+    }
+    expect(waitExit(child) == 2, L"exit code 2 after abort");
+  }
+}
+
+// ---------------------------------------------------------------- English
+
+// Files made with --lang en: the help box, the dialog (then Cancel), a damaged member, an
+// abort and a failing /S run's log and output, all in English.
+void scenarioEnglish() {
+  const wstring run = freshRunFolder(L"english");
+  Child help = launch(L"en-cancel", run, L"/?");
+  answerMessageBox(help, L"Usage: file name [switches]\n\n/S\tExtracts without showing any window.");
+  expect(waitExit(help) == 0, L"exit code 0 after /?");
+
+  Child child = launch(L"en-cancel", run);
+  if (HWND dialog = waitForDialog(child)) {
+    const struct {
+      int id;
+      const wchar_t* text;
+    } texts[] = {{-1, L"Destination &folder:"},
+                 {IDC_BROWSE, L"&Browse..."},
+                 {IDC_STARTMENU, L"Add to the Start &menu"},
+                 {IDC_DESKTOP, L"Add a shortcut to the &Desktop"},
+                 {IDC_SENDTO, L"Add to the &Send to menu"},
+                 {IDOK, L"OK"},
+                 {IDCANCEL, L"Cancel"}};
+    for (const auto& control : texts) {
+      const wstring shown = textOf(GetDlgItem(dialog, control.id));
+      expect(shown == control.text, wstring(L"control text ") + control.text + L" (is " + shown + L")");
+    }
+    click(dialog, IDCANCEL);
+  }
+  expect(waitExit(child) == 2, L"exit code 2 after Cancel");
+  expect(folderEntries(run).empty(), L"nothing extracted or created after Cancel");
+
+  Child damaged = launch(L"en-crc", run);
+  if (HWND dialog = waitForDialog(damaged)) click(dialog, IDOK);
+  answerMessageBox(damaged, L"The file corrupt.txt is damaged.");
+  expect(waitExit(damaged) == 1, L"exit code 1 after a CRC error");
+  expect(!exists(run + L"\\out\\corrupt.txt"), L"the damaged file is not kept");
+
+  Child aborted = launch(L"en-abort", run);
+  if (HWND window = runUntilBigMember(aborted)) {
+    const wstring button = textOf(GetDlgItem(window, IDC_ABORT));
+    expect(button == L"Stop", L"the abort button says Stop (says " + button + L")");
     sendTo(GetDlgItem(window, IDC_ABORT), BM_CLICK);
   }
-  expect(waitExit(child) == 2, L"exit code 2 after abort");
+  expect(waitExit(aborted) == 2, L"exit code 2 after Stop");
+
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  const wstring outputPath = run + L"\\output.txt";
+  HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, 0, nullptr);
+  Child silent = launch(L"en-silent-crc", run, L"/S /LOG=silent.log", output);
+  expect(waitExit(silent, 30000) == 1, L"exit code 1 under /S");
+  CloseHandle(output);
+  const std::string log = fileBytes(run + L"\\silent.log");
+  expect(log == "OK bin/launched.exe\r\nMSG The file corrupt.txt is damaged.\r\n",
+         L"the log's message is English (is \"" + wstring(log.begin(), log.end()) + L"\")");
+  expect(fileBytes(outputPath) == "The file corrupt.txt is damaged.\r\n", L"the printed message is English");
+}
+
+// A file made with --lang auto follows the user's Windows display language. Wine takes it
+// from the process's locale (LC_ALL, else LC_MESSAGES, else LANG) when the process starts:
+// run.sh runs this scenario under ja_JP.UTF-8 and under en_US.UTF-8 and says which in
+// ZOLT_EXPECTED_UI. Without it the scenario expects what GetUserDefaultUILanguage reports.
+void scenarioAutoLanguage() {
+  const LANGID ui = GetUserDefaultUILanguage();
+  const bool japanese = PRIMARYLANGID(ui) == LANG_JAPANESE;
+  wchar_t expected[8] = {};
+  if (GetEnvironmentVariableW(L"ZOLT_EXPECTED_UI", expected, 8) != 0) {
+    expect(wstring(expected) == (japanese ? L"ja" : L"en"),
+           L"Wine reports the display language " + std::to_wstring(ui) + L" for " + expected);
+  }
+  say(wstring(L"  display language ") + std::to_wstring(ui) + (japanese ? L": Japanese" : L": English"));
+  const wstring run = freshRunFolder(L"auto");
+  Child child = launch(L"auto", run);
+  if (HWND dialog = waitForDialog(child)) {
+    const wstring browse = textOf(GetDlgItem(dialog, IDC_BROWSE));
+    expect(browse == (japanese ? L"参照(&R)" : L"&Browse..."), L"the dialog's language (Browse says " + browse + L")");
+    click(dialog, IDCANCEL);
+  }
+  expect(waitExit(child) == 2, L"exit code 2 after Cancel");
 }
 
 // ---------------------------------------------------------------- planted DLLs
@@ -1608,6 +1704,8 @@ const Scenario kScenarios[] = {
     {L"keyboard", scenarioKeyboard},
     {L"placement", scenarioPlacement},
     {L"layout", scenarioLayout},
+    {L"english", scenarioEnglish},
+    {L"auto-language", scenarioAutoLanguage},
 };
 
 // ---------------------------------------------------------------- screenshots
@@ -1632,11 +1730,12 @@ void offerForPicture(HWND window, const wchar_t* name) {
   waitForFile(base + L".taken", 30000);
 }
 
-// Drives the "shots" case for scripts/screenshots.sh: the dialog as it opens, then the progress
-// window part-way through the large member; then the run is aborted.
-int takeScreenshots() {
+// Drives a screenshot case for scripts/screenshots.sh ("shots", or "en-shots" in English): the
+// dialog as it opens, then the progress window part-way through the large member; then the
+// run is aborted.
+int takeScreenshots(const wchar_t* caseName) {
   const wstring run = freshRunFolder(L"shots");
-  Child child = launch(L"shots", run);
+  Child child = launch(caseName, run);
   HWND dialog = waitForDialog(child);
   if (!dialog) return waitExit(child, 1000), 1;
   Sleep(500);  // let it paint
@@ -1669,12 +1768,12 @@ bool runAsLaunchedProgram() {
 
 int wmain(int argc, wchar_t** argv) {
   if (runAsLaunchedProgram()) return 0;
-  if (argc == 3 && lstrcmpW(argv[1], L"--screenshots") == 0) {
+  if ((argc == 3 || argc == 4) && lstrcmpW(argv[1], L"--screenshots") == 0) {
     g_workDir = argv[2];
-    return takeScreenshots();
+    return takeScreenshots(argc == 4 ? argv[3] : L"shots");
   }
   if (argc < 3) {
-    std::fputs("usage: driver.exe WORKDIR CORPUS_FILES [SCENARIO...] | driver.exe --screenshots WORKDIR\n", stderr);
+    std::fputs("usage: driver.exe WORKDIR CORPUS_FILES [SCENARIO...] | driver.exe --screenshots WORKDIR [CASE]\n", stderr);
     return 2;
   }
   g_workDir = argv[1];

@@ -97,6 +97,12 @@ def write_case(work, stub, name, settings, parts):
         out.write(b"\x00")
 
 
+def with_language(stub, value):
+    """The stub with its language byte (file offset 46) set, as zsfx make --lang sets it."""
+    assert stub[46] == 0
+    return stub[:46] + bytes([value]) + stub[47:]
+
+
 TRAILER_MARK = b"\x00ZSFXCRC"
 
 
@@ -227,6 +233,22 @@ def main():
     write_case(work, stub, "keys", settings_block(destination="out", target="one.txt", startmenu=1, desktop=1,
                                                   sendto=1, name="keys-test"),
                [member("one.txt", original("one.txt")), zero_member("big.bin", 4 * big_mib << 20)])
+    # The same stub as zsfx make --lang writes it: byte 46 of its DOS header 1 (English) or 2
+    # (the user's display language).
+    english = with_language(stub, 1)
+    write_case(work, english, "en-cancel", settings_block(destination="out", sendto=1), basic)
+    write_case(work, english, "en-crc", settings_block(destination="out"), [launched, damaged[:-1]])
+    write_case(work, english, "en-silent-crc", settings_block(destination="out"), [launched, damaged[:-1]])
+    write_case(work, english, "en-abort", settings_block(destination="out"), big)
+    write_case(work, english, "en-keys", settings_block(destination="out", target="one.txt", startmenu=1, desktop=1,
+                                                        sendto=1, name="keys-test"),
+               [member("one.txt", original("one.txt")), zero_member("big.bin", 4 * big_mib << 20)])
+    write_case(work, with_language(stub, 2), "auto", settings_block(destination="out"), basic)
+    write_case(work, english, "en-shots",
+               settings_block(title="Sample installer", program_files=True, destination="Zolt\\Sample",
+                              target="bin\\launched.exe", startmenu=3, desktop=1, sendto=2),
+               [member("documents/manuals/english/setup-guide/readme.txt", b"readme\r\n"),
+                zero_member("data/archives/large-sample-data/big.bin", big_mib << 20)])
     for name, shortcut in (("abort", "abort-test"), ("close", "close-test")):
         write_case(work, stub, name,
                    settings_block(title="中断テスト", target="bin\\launched.exe", startmenu=2,

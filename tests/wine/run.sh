@@ -80,9 +80,18 @@ fi
 # were named that leave it out.
 layout_dpis=""
 if [ $# -eq 0 ] || printf ' %s ' "$@" | grep -q ' layout '; then layout_dpis="144 192"; fi
+# The auto-language scenario again under a Japanese and an English locale, which Wine takes
+# as the display language of each process it starts (scripts/install-deps.sh generates both).
+locales=""
+if [ $# -eq 0 ] || printf ' %s ' "$@" | grep -q ' auto-language '; then
+  for l in ja_JP en_US; do
+    locale -a | grep -qix "$l.utf-\?8" || skip "the locale $l.UTF-8 is not generated (scripts/install-deps.sh)"
+  done
+  locales="ja:ja_JP.UTF-8 en:en_US.UTF-8"
+fi
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
-  work=$0 corpus=$1 dpis=$2
-  shift 2
+  work=$0 corpus=$1 dpis=$2 locales=$3
+  shift 3
   dpi() { wine reg add "HKCU\Control Panel\Desktop" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; wineserver -k 2>/dev/null; }
   wine "$work/driver.exe" "$(winepath -w "$work")" "$(winepath -w "$corpus/files")" "$@"
   status=$?
@@ -91,9 +100,13 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
     wine "$work/driver.exe" "$(winepath -w "$work")" "$(winepath -w "$corpus/files")" layout || status=1
   done
   [ -n "$dpis" ] && dpi 96
+  for pair in $locales; do
+    LC_ALL=${pair#*:} ZOLT_EXPECTED_UI=${pair%%:*} \
+      wine "$work/driver.exe" "$(winepath -w "$work")" "$(winepath -w "$corpus/files")" auto-language || status=1
+  done
   wineserver -k 2>/dev/null || true
   exit $status
-' "$work" "$corpus" "$layout_dpis" "$@" || status=$?
+' "$work" "$corpus" "$layout_dpis" "$locales" "$@" || status=$?
 
 # The stub's extraction under Wine equals zsfx's own on Linux: names, sizes, bytes and
 # modification times. Folders get no time stamp from either; files keep the member's.
