@@ -2,7 +2,7 @@
 //
 // The engine's strings use new/delete. The library's operator new throws std::bad_alloc,
 // which pulls in the whole unwinder, its personality routine and the verbose terminate
-// handler: some 80 KB in a stub that must stay below 38 KB. Nothing would catch the
+// handler: some 80 KB in a stub whose limit is 48 KB. Nothing would catch the
 // exception anyway, so here an allocation failure ends the process at once.
 #include <windows.h>
 
