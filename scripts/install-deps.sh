@@ -11,7 +11,7 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev nlohmann-json3-dev \
   g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64 \
-  wine64 wine xvfb xauth fonts-ipafont-gothic imagemagick \
+  wine64 wine xvfb xauth x11-utils fonts-ipafont-gothic imagemagick \
   gzip libdeflate-tools time python3 ca-certificates dpkg-dev jlha-utils binutils \
   lhasa 7zip unar \
   manpages manpages-dev manpages-de manpages-fr manpages-fr-dev manpages-ja manpages-ja-dev \

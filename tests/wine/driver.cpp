@@ -17,7 +17,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwctype>
 #include <functional>
@@ -1324,6 +1326,56 @@ HWND focusOf(HWND window) {
   return info.hwndFocus;
 }
 
+// The 32-pixel image of the stub's icon as 0xAARRGGBB values, top row first: the form in
+// which a window's icon reaches the X server (_NET_WM_ICON).
+std::vector<uint32_t> stubIconPixels() {
+  std::vector<uint32_t> pixels(32 * 32);
+  HMODULE image = LoadLibraryExW((g_workDir + L"\\stub.exe").c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  HICON icon = image ? static_cast<HICON>(LoadImageW(image, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, 32, 32, 0)) : nullptr;
+  ICONINFO info = {};
+  if (!icon || !GetIconInfo(icon, &info)) {
+    if (image) FreeLibrary(image);
+    return {};
+  }
+  BITMAPINFO format = {};
+  format.bmiHeader = {sizeof(BITMAPINFOHEADER), 32, -32, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  HDC screen = GetDC(nullptr);
+  const int rows = GetDIBits(screen, info.hbmColor, 0, 32, pixels.data(), &format, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  DestroyIcon(icon);
+  FreeLibrary(image);
+  return rows == 32 ? pixels : std::vector<uint32_t>{};
+}
+
+// The icon images that Wine gave the X server for window (width, height, pixels, ...), or
+// nothing. A Windows program cannot read X properties, so run.sh answers: the driver writes
+// the X window's id into x11-icon.ask and waits for x11-icon.answer, xprop's _NET_WM_ICON.
+std::vector<uint32_t> x11IconOf(HWND window) {
+  const auto x11Window = reinterpret_cast<uintptr_t>(GetPropW(window, L"__wine_x11_whole_window"));
+  if (x11Window == 0) return {};
+  const wstring answer = g_workDir + L"\\x11-icon.answer";
+  DeleteFileW(answer.c_str());
+  const std::string id = std::to_string(x11Window);
+  const wstring asking = g_workDir + L"\\x11-icon.asking", ask = g_workDir + L"\\x11-icon.ask";
+  writeWholeFile(asking, id.data(), static_cast<DWORD>(id.size()));
+  MoveFileExW(asking.c_str(), ask.c_str(), MOVEFILE_REPLACE_EXISTING);  // whole, never half written
+  std::string text;
+  for (int i = 0; i < 100 && !readWholeFile(answer, text); ++i) Sleep(100);
+  std::vector<uint32_t> values;
+  const size_t equals = text.find('=');
+  for (const char* p = equals == std::string::npos ? "" : text.c_str() + equals + 1; *p;) {
+    char* end = nullptr;
+    const unsigned long value = strtoul(p, &end, 10);
+    if (end == p) break;
+    values.push_back(static_cast<uint32_t>(value));
+    p = end + strspn(end, ", ");
+  }
+  return values;
+}
+
 // Every control of the dialog reached by its own mnemonic, each letter once; then, on the
 // progress window, Enter and Space press nothing and Esc aborts as the button does.
 void scenarioKeyboard() {
@@ -1335,11 +1387,19 @@ void scenarioKeyboard() {
   Child child = launch(L"keys", run);
   HWND dialog = waitForDialog(child);
   if (!dialog) return (void)waitExit(child, 1000);
-  // While it is the only window shown, the dialog has a taskbar button. (Its icon, set with
-  // WM_SETICON, cannot be read back from here: Wine answers WM_GETICON from another process
-  // with 0 even for an icon that the window's own process reads back. The icon resource itself
-  // is checked by the resources scenario.)
+  // While it is the only window shown, the dialog has a taskbar button with the stub's icon.
+  // The icon is read back on the X side, as a taskbar sees it: Wine answers WM_GETICON from
+  // another process with 0, even for an icon that the window's own process reads back. A
+  // dialog without WM_SETICON would show Wine's own logo there instead.
   expect((GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0, L"the dialog has WS_EX_APPWINDOW");
+  const std::vector<uint32_t> ours = stubIconPixels(), shown = x11IconOf(dialog);
+  bool sameIcon = false;
+  for (size_t at = 0; !sameIcon && at + 2 <= shown.size(); at += 2 + size_t{shown[at]} * shown[at + 1]) {
+    sameIcon = shown[at] == 32 && shown[at + 1] == 32 && at + 2 + ours.size() <= shown.size() &&
+               std::equal(ours.begin(), ours.end(), shown.begin() + static_cast<std::ptrdiff_t>(at) + 2);
+  }
+  expect(!ours.empty() && sameIcon, L"the dialog's window shows the stub's 32-pixel icon (X values: " +
+                                        std::to_wstring(shown.size()) + L")");
   std::wstring letters;
   for (int id : {-1, IDC_BROWSE, IDC_STARTMENU, IDC_DESKTOP, IDC_SENDTO}) {
     const wstring text = textOf(GetDlgItem(dialog, id));

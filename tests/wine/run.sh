@@ -23,7 +23,7 @@ skip() {
   echo "run.sh: Wine tests skipped" >&2
   exit 77
 }
-for tool in wine xvfb-run python3 openssl osslsigncode; do
+for tool in wine xvfb-run xprop python3 openssl osslsigncode; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 [ -f "$stub" ] && [ -f "$driver" ] && [ -f "$build/bin/planted.dll" ] ||
@@ -92,6 +92,17 @@ fi
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
   work=$0 corpus=$1 dpis=$2 locales=$3
   shift 3
+  # The X side of the keyboard scenario: the icon that Wine gave a window, read with xprop
+  # for the driver, which as a Windows program cannot read X properties.
+  ( while :; do
+      if [ -f "$work/x11-icon.ask" ]; then
+        xprop -id "$(cat "$work/x11-icon.ask")" -notype -f _NET_WM_ICON 32c "=\$0+" _NET_WM_ICON >"$work/x11-icon.tmp" 2>&1
+        rm -f "$work/x11-icon.ask"
+        mv "$work/x11-icon.tmp" "$work/x11-icon.answer"
+      fi
+      sleep 0.2
+    done ) &
+  xside=$!
   dpi() { wine reg add "HKCU\Control Panel\Desktop" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; wineserver -k 2>/dev/null; }
   wine "$work/driver.exe" "$(winepath -w "$work")" "$(winepath -w "$corpus/files")" "$@"
   status=$?
@@ -104,6 +115,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
     LC_ALL=${pair#*:} ZOLT_EXPECTED_UI=${pair%%:*} \
       wine "$work/driver.exe" "$(winepath -w "$work")" "$(winepath -w "$corpus/files")" auto-language || status=1
   done
+  kill $xside
   wineserver -k 2>/dev/null || true
   exit $status
 ' "$work" "$corpus" "$layout_dpis" "$locales" "$@" || status=$?
