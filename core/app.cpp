@@ -15,7 +15,7 @@ PayloadOpen openPayload(SfxApp& app) {
       return PayloadOpen::failed;
     }
     if (length < capacity) break;
-    if (capacity >= 32768) {
+    if (capacity >= platform::LONGEST_PATH_UNITS) {
       app.observer().showSystemError(platform::pathTooLongError(), BOX_WARNING);
       return PayloadOpen::failed;
     }

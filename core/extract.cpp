@@ -14,26 +14,12 @@ namespace {
 
 void showWarning(SfxApp& app, const WideString& text) { app.observer().showMessage(text.c_str(), MessageKind::warning); }
 
-// "<before><path><after>", then on a line of its own the reason: the system's text for
-// error, or reason when given. A run's failure always names the member.
+// A member that failed, named with the reason (failureText): a run's failure always names
+// the member.
 void showMemberFailure(SfxApp& app, const char16_t* before, const WideString& path, const char16_t* after,
                        uint32_t error, const char16_t* reason = nullptr) {
-  WideString text(before);
-  text.append(path);
-  text.appendText(after);
-  text.appendChar(u'\n');
-  if (reason != nullptr) {
-    text.appendText(reason);
-  } else {
-    text.append(systemErrorText(error));
-  }
   app.errorFlag = 1;
-  showWarning(app, text);
-}
-
-bool isFolder(const WideString& path) {
-  const uint32_t attributes = platform::getFileAttributes(path.c_str());
-  return attributes != platform::INVALID_ATTRIBUTES && (attributes & platform::ATTRIBUTE_DIRECTORY) != 0;
+  showWarning(app, failureText(before, path, after, error, reason));
 }
 
 // Where a member's path (relative, made safe) is written: below the current directory, or
@@ -52,7 +38,7 @@ bool extractFolder(SfxApp& app, const WideString& path) {
     showMemberFailure(app, app.texts[Text::folderBefore], path, app.texts[Text::cannotCreateAfter], platform::lastError());
     return false;
   }
-  if (!isFolder(target)) {
+  if (!platform::isFolder(target.c_str())) {
     showMemberFailure(app, app.texts[Text::folderBefore], path, app.texts[Text::cannotCreateAfter], 0, app.texts[Text::fileClash]);
     return false;
   }
@@ -124,7 +110,7 @@ WideString corruptedFileText(const RunTexts& texts, const WideString& path) {
 }
 
 bool checkFolderClash(SfxApp& app, const WideString& target, const WideString& path) {
-  if (!isFolder(target)) return false;
+  if (!platform::isFolder(target.c_str())) return false;
   WideString text(app.texts[Text::folderClashBefore]);
   text.append(path);
   text.appendText(app.texts[Text::folderClashAfter]);

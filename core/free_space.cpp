@@ -16,10 +16,7 @@ bool isSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
 bool freeSpaceNear(const WideString& destination, uint64_t* bytes) {
   WideString folder(destination.isEmpty() ? u"." : destination.c_str());
   for (;;) {
-    const uint32_t attributes = platform::getFileAttributes(folder.c_str());
-    if (attributes != platform::INVALID_ATTRIBUTES && (attributes & platform::ATTRIBUTE_DIRECTORY) != 0) {
-      return platform::freeDiskSpace(folder.c_str(), bytes);
-    }
+    if (platform::isFolder(folder.c_str())) return platform::freeDiskSpace(folder.c_str(), bytes);
     // Drop the last part. A root ("C:\", "/") keeps its separator; a drive that is not there
     // ends the search.
     const char16_t* text = folder.c_str();

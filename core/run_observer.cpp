@@ -14,3 +14,17 @@ WideString systemErrorText(uint32_t code) {
   }
   return message;
 }
+
+WideString failureText(const char16_t* before, const WideString& what, const char16_t* after, uint32_t error,
+                       const char16_t* reason) {
+  WideString text(before);
+  text.append(what);
+  text.appendText(after);
+  text.appendChar(u'\n');
+  if (reason != nullptr) {
+    text.appendText(reason);
+  } else {
+    text.append(systemErrorText(error));
+  }
+  return text;
+}

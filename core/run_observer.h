@@ -49,6 +49,11 @@ class RunObserver {
 // a failure is never a blank message.
 WideString systemErrorText(uint32_t code);
 
+// How a failure names what failed: "<before><what><after>", then on a line of its own the
+// reason, reason when given, else the system's text for error.
+WideString failureText(const char16_t* before, const WideString& what, const char16_t* after, uint32_t error,
+                       const char16_t* reason = nullptr);
+
 // The observer that shows nothing: what an application object reports to unless it is given
 // another one.
 RunObserver& quietObserver();

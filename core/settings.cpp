@@ -40,10 +40,10 @@ WideString currentDirectoryPath() {
 }
 
 WideString shellFolderPath(int csidl) {
-  constexpr uint32_t kLongest = 32768;  // no special folder is cut short
+  // No special folder is cut short.
   WideString buffer;
-  buffer.resizeZeroed(kLongest);
-  if (!platform::shellFolderPath(csidl, buffer.charAt(0), kLongest)) return WideString(u"");
+  buffer.resizeZeroed(platform::LONGEST_PATH_UNITS);
+  if (!platform::shellFolderPath(csidl, buffer.charAt(0), platform::LONGEST_PATH_UNITS)) return WideString(u"");
   return WideString(buffer.c_str());
 }
 

@@ -36,8 +36,7 @@ bool temporaryName(const WideString& target, uint16_t taken, WideString& name) {
     if ((taken >> i) & 1) continue;
     name.assign(target);
     name.append(suffix(i));
-    const uint32_t attributes = platform::getFileAttributes(name.c_str());
-    if (attributes == platform::INVALID_ATTRIBUTES || (attributes & platform::ATTRIBUTE_DIRECTORY) == 0) return true;
+    if (!platform::isFolder(name.c_str())) return true;
   }
   return false;
 }

@@ -34,6 +34,8 @@ inline constexpr int SEEK_FROM_CURRENT = 1;                    // FILE_CURRENT
 
 // MAX_PATH: fixed path buffers hold this many UTF-16 units, terminator included.
 inline constexpr uint32_t MAX_PATH_UNITS = 260;
+// The longest path Win32 has, with the \\?\ prefix: 32767 units and the terminator.
+inline constexpr uint32_t LONGEST_PATH_UNITS = 32768;
 
 // Shell folder ids (CSIDL_*).
 inline constexpr int CSIDL_PROGRAMS_ID = 2;
@@ -62,6 +64,11 @@ bool deleteFile(const char16_t* path);
 // when to is a folder or a read-only file, or is in use.
 bool replaceFile(const char16_t* from, const char16_t* to);
 uint32_t getFileAttributes(const char16_t* path);
+// True when a folder stands at path.
+inline bool isFolder(const char16_t* path) {
+  const uint32_t attributes = getFileAttributes(path);
+  return attributes != INVALID_ATTRIBUTES && (attributes & ATTRIBUTE_DIRECTORY) != 0;
+}
 bool createDirectory(const char16_t* path);
 // _wutime64 with access and modification time both set to unixTime; false on failure.
 bool setFileTimes(const char16_t* path, int64_t unixTime);

@@ -62,7 +62,7 @@ class SystemPath {
     uint32_t length = 0;
     while (path[length] != 0) ++length;
     const uint32_t capacity = 4 + baseLength + 1 + length + 1;
-    if (capacity > 32767) return false;
+    if (capacity >= LONGEST_PATH_UNITS) return false;
     extended_ = new wchar_t[capacity];
     uint32_t at = 0;
     for (const wchar_t* p = L"\\\\?\\"; *p; ++p) extended_[at++] = *p;

@@ -44,12 +44,7 @@ WideString specialFolderPath(HWND owner, int csidl) {
 // "<before><what> を…できません。" and the system's reason, in a box and in the log.
 void tellFailure(SfxApp& app, const char16_t* before, const WideString& what, const char16_t* after,
                  uint32_t error) {
-  WideString text(before);
-  text.append(what);
-  text.appendText(after);
-  text.appendChar(u'\n');
-  text.append(systemErrorText(error));
-  app.observer().showMessage(text.c_str(), MessageKind::warning);
+  app.observer().showMessage(failureText(before, what, after, error).c_str(), MessageKind::warning);
 }
 
 // The destination folder with a final "\" and the relative path: what the shortcut or the

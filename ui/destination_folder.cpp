@@ -33,18 +33,13 @@ bool ensureDestination(HWND owner, UserOutput& output, SfxApp& app) {
   // long to be the current directory is written into through full paths instead.
   bool ok = createFolderChain(chain.c_str());
   if (ok && !SetCurrentDirectoryW(folder)) {
-    const uint32_t attributes = platform::getFileAttributes(chain.c_str());
-    ok = chain.length() >= MAX_PATH - 1 && attributes != platform::INVALID_ATTRIBUTES &&
-         (attributes & platform::ATTRIBUTE_DIRECTORY) != 0;
+    ok = chain.length() >= MAX_PATH - 1 && platform::isFolder(chain.c_str());
     if (ok) app.outputBase = chain;
   }
   if (!ok) {
     // The folder whole, however long, and the system's reason.
-    WideString text(app.texts[Text::folderBefore]);
-    text.append(app.destinationFolder);
-    text.appendText(app.texts[Text::cannotCreateAfter]);
-    text.appendChar(u'\n');
-    text.append(systemErrorText(GetLastError()));
+    const WideString text =
+        failureText(app.texts[Text::folderBefore], app.destinationFolder, app.texts[Text::cannotCreateAfter], GetLastError());
     output.tell(owner, asWide(text.c_str()), nullptr, MB_OK | MB_ICONEXCLAMATION);
   }
   return ok;

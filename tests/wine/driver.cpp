@@ -23,6 +23,7 @@
 #include <cstring>
 #include <cwctype>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -384,6 +385,19 @@ void expectBox(HWND dialog, int id, int optionByte, const wchar_t* name) {
   expect(isEnabled(dialog, id) == ((optionByte & 1) != 0), wstring(name) + L" box enabled as option " + std::to_wstring(optionByte));
 }
 
+struct ControlText {
+  int id;  // -1: the folder field's label
+  const wchar_t* text;
+};
+
+// Every control's text as the dialog shows it.
+void expectControlTexts(HWND dialog, std::initializer_list<ControlText> texts) {
+  for (const ControlText& control : texts) {
+    const wstring shown = textOf(GetDlgItem(dialog, control.id));
+    expect(shown == control.text, wstring(L"control text ") + control.text + L" (is " + shown + L")");
+  }
+}
+
 void click(HWND dialog, int id) { sendTo(GetDlgItem(dialog, id), BM_CLICK); }
 
 void setDestination(HWND dialog, const wstring& folder) {
@@ -494,20 +508,13 @@ void scenarioDialogOptions() {
   const wstring shown = textOf(GetDlgItem(dialog, IDC_DEST_EDIT));
   expect(lstrcmpiW(shown.c_str(), (run + L"\\preset1").c_str()) == 0,
          L"relative preset destination shown under the current directory (is " + shown + L")");
-  const struct {
-    int id;
-    const wchar_t* text;
-  } texts[] = {{-1, L"解凍先ﾌｫﾙﾀﾞ(&F):"},
-               {IDC_BROWSE, L"参照(&R)"},
-               {IDC_STARTMENU, L"スタートメニューに登録する(&M)"},
-               {IDC_DESKTOP, L"デスクトップにショートカットを作成する(&D)"},
-               {IDC_SENDTO, L"「送る」に登録する(&T)"},
-               {IDOK, L"OK"},
-               {IDCANCEL, L"キャンセル"}};
-  for (const auto& control : texts) {
-    const wstring shownText = textOf(GetDlgItem(dialog, control.id));
-    expect(shownText == control.text, wstring(L"control text ") + control.text + L" (is " + shownText + L")");
-  }
+  expectControlTexts(dialog, {{-1, L"解凍先ﾌｫﾙﾀﾞ(&F):"},
+                              {IDC_BROWSE, L"参照(&R)"},
+                              {IDC_STARTMENU, L"スタートメニューに登録する(&M)"},
+                              {IDC_DESKTOP, L"デスクトップにショートカットを作成する(&D)"},
+                              {IDC_SENDTO, L"「送る」に登録する(&T)"},
+                              {IDOK, L"OK"},
+                              {IDCANCEL, L"キャンセル"}});
   expectBox(dialog, IDC_STARTMENU, 3, L"Start-menu");
   expectBox(dialog, IDC_DESKTOP, 2, L"desktop");
   expectBox(dialog, IDC_SENDTO, 1, L"Send-To");
@@ -1557,20 +1564,13 @@ void scenarioEnglish() {
 
   Child child = launch(L"en-cancel", run);
   if (HWND dialog = waitForDialog(child)) {
-    const struct {
-      int id;
-      const wchar_t* text;
-    } texts[] = {{-1, L"Destination &folder:"},
-                 {IDC_BROWSE, L"&Browse..."},
-                 {IDC_STARTMENU, L"Add to the Start &menu"},
-                 {IDC_DESKTOP, L"Add a shortcut to the &Desktop"},
-                 {IDC_SENDTO, L"Add to the &Send to menu"},
-                 {IDOK, L"OK"},
-                 {IDCANCEL, L"Cancel"}};
-    for (const auto& control : texts) {
-      const wstring shown = textOf(GetDlgItem(dialog, control.id));
-      expect(shown == control.text, wstring(L"control text ") + control.text + L" (is " + shown + L")");
-    }
+    expectControlTexts(dialog, {{-1, L"Destination &folder:"},
+                                {IDC_BROWSE, L"&Browse..."},
+                                {IDC_STARTMENU, L"Add to the Start &menu"},
+                                {IDC_DESKTOP, L"Add a shortcut to the &Desktop"},
+                                {IDC_SENDTO, L"Add to the &Send to menu"},
+                                {IDOK, L"OK"},
+                                {IDCANCEL, L"Cancel"}});
     click(dialog, IDCANCEL);
   }
   expect(waitExit(child) == 2, L"exit code 2 after Cancel");

@@ -71,7 +71,7 @@ int checkStub(const fs::path& stubPath) {
                       " but the file has " + std::to_string(stubSize) + " bytes; use an unsigned, stripped stub");
   }
   uint8_t language = 0;
-  if (!stub.seek(STUB_LANGUAGE_OFFSET, platform::SEEK_FROM_BEGIN) || stub.read(1, &language) != 1) {
+  if (!readStubLanguage(stub, language)) {
     printErr("zsfx: cannot read " + describe(stubPath) + "\n");
     return EXIT_MEMBER_FAILED;
   }

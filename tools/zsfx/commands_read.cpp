@@ -280,8 +280,7 @@ int runSettings(const Arguments& args) {
   printOut("shortcut-name: " + toUtf8(s.shortcutName.c_str()) + "\n");
   // The language is no setting but a byte of the stub's DOS header, which make sets.
   uint8_t language = 0;
-  FileObject& file = *command.app.archiveFile;
-  if (!file.seek(STUB_LANGUAGE_OFFSET, platform::SEEK_FROM_BEGIN) || file.read(1, &language) != 1) {
+  if (!readStubLanguage(*command.app.archiveFile, language)) {
     printErr("zsfx: " + toUtf8(command.options.file) + ": cannot read the stub's language byte\n");
     return EXIT_MEMBER_FAILED;
   }

@@ -1,5 +1,8 @@
 #include "tools/zsfx/stub_language.h"
 
+#include "core/file_object.h"
+#include "platform/platform.h"
+
 namespace {
 
 struct LanguageName {
@@ -26,4 +29,8 @@ std::string stubLanguageName(uint8_t value) {
     if (value == language.value) return language.name;
   }
   return "unknown (" + std::to_string(value) + ")";
+}
+
+bool readStubLanguage(FileObject& file, uint8_t& value) {
+  return file.seek(STUB_LANGUAGE_OFFSET, platform::SEEK_FROM_BEGIN) && file.read(1, &value) == 1;
 }

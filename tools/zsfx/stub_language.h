@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+class FileObject;
+
 // File offset of the language byte: the first of the DOS header's reserved words after the
 // "LHA's SFX " mark (offsets 36..45) that the build stamps. The linker leaves these words
 // zero and Windows ignores them; the stub reads this byte of its own file.
@@ -18,3 +20,5 @@ inline constexpr uint8_t STUB_LANGUAGE_AS_BUILT = 0;
 bool parseStubLanguage(const std::string& name, uint8_t& value);
 // The name --lang gives a byte, or "unknown (N)".
 std::string stubLanguageName(uint8_t value);
+// The language byte of the stub at the start of file; false when it cannot be read.
+bool readStubLanguage(FileObject& file, uint8_t& value);
