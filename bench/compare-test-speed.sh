@@ -16,6 +16,7 @@ for zsfx in "$old" "$new"; do
   [[ -x $zsfx ]] || { echo "not a program: $zsfx" >&2; exit 2; }
 done
 source "$root/bench/bench-data.sh"
+source "$root/bench/median.sh"
 
 seconds() {  # PROGRAM ARCHIVE: the wall time of one `test`, in seconds
   local start
@@ -23,7 +24,6 @@ seconds() {  # PROGRAM ARCHIVE: the wall time of one `test`, in seconds
   "$1" test "$2" > /dev/null 2>&1 || { echo "$1 test $2 failed" >&2; exit 1; }
   awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN {printf "%.3f\n", b - a}'
 }
-median() { tr ' ' '\n' | grep . | sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 for method in lh5 lh7; do
   archive=$bench_data/mixed-$method.lzh

@@ -15,6 +15,7 @@ a=${ZSFX_A:?the zsfx to compare with (ZSFX_A)}
 b=${ZSFX_B:-$root/build/host/tools/zsfx/zsfx}
 cache=$root/build/extract-bench
 source "$root/bench/bench-data.sh"
+source "$root/bench/median.sh"
 mkdir -p "$cache"
 
 # 20,000 files of 100 to 1,099 bytes in 100 folders, packed once with the newer build.
@@ -44,7 +45,6 @@ run_once() {
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN {printf "%.3f\n", b - a}'
 }
-median() { tr ' ' '\n' | grep . | sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 declare -A times
 labels=()

@@ -59,6 +59,7 @@ if [[ -z ${DISPLAY:-} ]]; then
 fi
 
 source "$root/bench/bench-data.sh"
+source "$root/bench/median.sh"
 source "$root/scripts/lib/wine-env.sh"
 wine_prepare_prefix
 mkdir -p "$cache"
@@ -129,7 +130,6 @@ decoded_bytes() {
 tiny_bytes=$(decoded_bytes tiny)
 big_bytes=$(decoded_bytes big)
 
-median() { tr ' ' '\n' | grep . | sort -n | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 # calc FORMAT EXPRESSION [VARIABLE=VALUE...]: the expression's value, printed by FORMAT.
 calc() {
   local format=$1 expression=$2 variables=() v
