@@ -945,7 +945,6 @@ bool showsWindowBeforeExit(const Child& child, DWORD milliseconds = 60000) {
   return false;
 }
 
-
 // /S: no dialog, no window; the settings decide: their folder (relative, with a space),
 // the shortcuts whose option is on (changeable or not), and the program.
 void scenarioSilent() {
@@ -1173,13 +1172,16 @@ std::string versionText(int version, int i) {
   return text;
 }
 
+// Version 1 of file i at path.
+void writeVersion1(const wstring& path, int i) {
+  const std::string text = versionText(1, i);
+  writeWholeFile(path, text.data(), static_cast<DWORD>(text.size()));
+}
+
 // Version 1 of the five files, as an earlier install left them.
 void installVersion1(const wstring& folder) {
   CreateDirectoryW(folder.c_str(), nullptr);
-  for (int i = 0; i < 5; ++i) {
-    const std::string text = versionText(1, i);
-    writeWholeFile(folder + L"\\file" + std::to_wstring(i) + L".bin", text.data(), static_cast<DWORD>(text.size()));
-  }
+  for (int i = 0; i < 5; ++i) writeVersion1(folder + L"\\file" + std::to_wstring(i) + L".bin", i);
 }
 
 // Members 1 and 2 hold version 2, the third's target (at third) and members 4 and 5 still
@@ -1207,9 +1209,9 @@ void scenarioFailedMemberKeepsTheOldFile() {
       {L"full", L"tree-full", "ファイル sub/file2.bin を書き込めません。"},
   };
   for (const auto& c : cases) {
-    const wstring label = wstring(L"tree-") + c.name;
+    const wstring kind = c.name, label = L"tree-" + kind;
     wstring run = freshRunFolder(label.c_str()), tree = run + L"\\tree", third = tree + L"\\file2.bin";
-    if (lstrcmpW(c.name, L"full") == 0) {
+    if (kind == L"full") {
       // run.sh made fulldisk\tree, with sub on the small volume.
       tree = g_workDir + L"\\fulldisk\\tree";
       third = tree + L"\\sub\\file2.bin";
@@ -1219,13 +1221,12 @@ void scenarioFailedMemberKeepsTheOldFile() {
       }
     }
     installVersion1(tree);
-    if (lstrcmpW(c.name, L"full") == 0) {
+    if (kind == L"full") {
       DeleteFileW((tree + L"\\file2.bin").c_str());
-      const std::string text = versionText(1, 2);
-      writeWholeFile(third, text.data(), static_cast<DWORD>(text.size()));
+      writeVersion1(third, 2);
     }
-    if (lstrcmpW(c.name, L"read-only") == 0) SetFileAttributesW(third.c_str(), FILE_ATTRIBUTE_READONLY);
-    if (lstrcmpW(c.name, L"folder") == 0) {
+    if (kind == L"read-only") SetFileAttributesW(third.c_str(), FILE_ATTRIBUTE_READONLY);
+    if (kind == L"folder") {
       DeleteFileW(third.c_str());
       CreateDirectoryW(third.c_str(), nullptr);
     }
@@ -1234,11 +1235,10 @@ void scenarioFailedMemberKeepsTheOldFile() {
     const std::string log = fileBytes(run + L"\\log.txt");
     expect(log.find(std::string("OK file1.bin\r\nMSG ") + c.said) != std::string::npos,
            label + L": the log names the member (" + std::to_wstring(log.size()) + L" bytes)");
-    if (lstrcmpW(c.name, L"folder") == 0) {
+    if (kind == L"folder") {
       expect(isFolder(third), label + L": the folder stays");
       RemoveDirectoryW(third.c_str());
-      const std::string text = versionText(1, 2);
-      writeWholeFile(third, text.data(), static_cast<DWORD>(text.size()));
+      writeVersion1(third, 2);
     }
     SetFileAttributesW(third.c_str(), FILE_ATTRIBUTE_NORMAL);
     expectVersion1Kept(tree, third, label);

@@ -151,7 +151,8 @@ if [ -x "$zsfx" ] && mountpoint -q "$small"; then
   for i in 0 1 2 3 4; do printf 'version 1 of file%d.bin' "$i" > "$work/fulldisk/tree/file$i.bin"; done
   printf 'version 1 of file2.bin' > "$small/sub/file2.bin"
   rm -f "$work/fulldisk/tree/file2.bin"
-  "$zsfx" extract "$work/cases/tree-full.exe" -C "$work/fulldisk/tree" 2>"$work/full.log" && echo "FAIL full: zsfx extract reported success"
+  "$zsfx" extract "$work/cases/tree-full.exe" -C "$work/fulldisk/tree" 2>"$work/full.log" &&
+    { echo "FAIL full: zsfx extract reported success"; status=1; }
   kept=yes
   for f in file3.bin file4.bin sub/file2.bin; do
     grep -q "^version 1 of $(basename "$f")\$" "$work/fulldisk/tree/$f" || kept=no
